@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Makes sure the build tools are here; installs what is missing with apt-get.
+set -euo pipefail
+
+missing=()
+need() {  # need COMMAND-OR-FILE PACKAGE
+  if [[ $1 == /* ]]; then [[ -e $1 ]] || missing+=("$2")
+  else command -v "$1" >/dev/null 2>&1 || missing+=("$2"); fi
+}
+need cmake cmake
+need make make
+need gcc gcc
+need g++ g++
+need fpc fp-compiler
+need /usr/include/gtest/gtest.h libgtest-dev
+if [[ ${JUDGEKIT_NEED_CLANG:-0} == 1 ]]; then
+  need clang++ clang
+  need /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev
+fi
+# A Pascal compiler without its runtime units cannot build a unit.
+if command -v fpc >/dev/null 2>&1; then
+  fpc_rtl=$(fpc -iTP 2>/dev/null)-$(fpc -iTO 2>/dev/null)
+  if ! find /usr/lib /usr/local/lib -path "*/units/$fpc_rtl/rtl/system.ppu" \
+       -print -quit 2>/dev/null | grep -q .; then
+    missing+=(fp-units-rtl)
+  fi
+fi
+
+(( ${#missing[@]} == 0 )) && exit 0
+echo "setup: installing ${missing[*]}" >&2
+sudo_cmd=()
+if [[ $(id -u) != 0 ]]; then
+  if command -v sudo >/dev/null 2>&1; then sudo_cmd=(sudo -n)
+  else echo "setup: need root to install: ${missing[*]}" >&2; exit 1; fi
+fi
+export DEBIAN_FRONTEND=noninteractive
+if ! { "${sudo_cmd[@]}" apt-get update -qq &&
+       "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null; }; then
+  echo "setup: could not install ${missing[*]}; install these packages and retry" >&2
+  exit 1
+fi
