@@ -1,0 +1,86 @@
+// POSIX implementations of the scrambler's OS calls.
+#include "platform.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
+namespace {
+
+int posix_open_read(const char* path) {
+  int fd;
+  do fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+int posix_open_write(const char* path) {
+  int fd;
+  do fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+int posix_truncate(int fd) { return ::ftruncate(fd, 0); }
+
+ssize_t posix_read(int fd, void* buf, size_t n) {
+  ssize_t got;
+  do got = ::read(fd, buf, n);
+  while (got < 0 && errno == EINTR);
+  return got;
+}
+
+ssize_t posix_write(int fd, const void* buf, size_t n) {
+  ssize_t put;
+  do put = ::write(fd, buf, n);
+  while (put < 0 && errno == EINTR);
+  return put;
+}
+
+// A close interrupted by a signal has still released the descriptor on Linux.
+int posix_close(int fd) {
+  int rc = ::close(fd);
+  return rc < 0 && errno == EINTR ? 0 : rc;
+}
+
+int posix_identify(int fd, file_info* info) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return -1;
+  info->device = static_cast<uint64_t>(st.st_dev);
+  info->inode = static_cast<uint64_t>(st.st_ino);
+  if (S_ISREG(st.st_mode))
+    info->kind = file_kind::regular;
+  else if (S_ISDIR(st.st_mode))
+    info->kind = file_kind::directory;
+  else if (S_ISCHR(st.st_mode))
+    info->kind = file_kind::character;
+  else
+    info->kind = file_kind::other;
+  return 0;
+}
+
+bool posix_is_directory(const char* path) {
+  struct stat st;
+  return ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string posix_module_path() {
+  char buf[4096];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf);
+  if (n <= 0 || static_cast<size_t>(n) >= sizeof buf) return "datamask";
+  return std::string(buf, static_cast<size_t>(n));
+}
+
+void posix_exit(int code) { ::_exit(code); }
+
+}  // namespace
+
+os_calls os = {posix_open_read, posix_open_write,   posix_truncate,
+               posix_read,      posix_write,        posix_close,
+               posix_identify,  posix_is_directory, posix_module_path,
+               posix_exit};
+
+void platform_start() { std::signal(SIGPIPE, SIG_IGN); }

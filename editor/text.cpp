@@ -1,0 +1,619 @@
+// text.cpp: the block text buffer: layout, cursor, insertion and deletion.
+#include "text.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "driver.h"
+
+namespace {
+
+constexpr int32_t kChunk = TEXT_CHUNK_BLOCKS;
+static_assert(TEXT_BLOCK_CHARS >= 1, "a block holds at least one character");
+static_assert(TEXT_MAX_BLOCKS >= 1, "the table holds at least one block");
+static_assert(TEXT_CHUNK_BLOCKS >= 2, "a chunk must be able to split");
+static_assert(TEXT_MAX_CHARS >= 0, "the text size limit is a position");
+
+constexpr int32_t kLocal = TEXT_INLINE_CHARS;
+static_assert(TEXT_INLINE_CHARS >= 1, "inline room for one character");
+
+// A failed allocation ends the run as operator new would.
+char* allocate(char* old, int32_t cap) {
+  void* fresh = std::realloc(old, size_t(cap));
+  if (fresh == nullptr) throw std::bad_alloc();
+  return static_cast<char*>(fresh);
+}
+
+block empty_block() {
+  block b;
+  b.len = 0;
+  b.idx = 0;
+  b.cap = kLocal;
+  return b;
+}
+
+void release(block& b) {
+  if (b.cap > kLocal) std::free(b.slots.heap);
+}
+
+// Gives b room for cap characters (at least its len), keeping them.
+void set_cap(block& b, int32_t cap) {
+  if (cap <= kLocal) {
+    if (b.cap > kLocal) {
+      char* heap = b.slots.heap;
+      if (b.len > 0) std::memcpy(b.slots.local, heap, size_t(b.len));
+      std::free(heap);
+    }
+    b.cap = kLocal;
+    return;
+  }
+  if (b.cap > kLocal) {
+    b.slots.heap = allocate(b.slots.heap, cap);
+  } else {
+    char* heap = allocate(nullptr, cap);
+    if (b.len > 0) std::memcpy(heap, b.slots.local, size_t(b.len));
+    b.slots.heap = heap;
+  }
+  b.cap = cap;
+}
+
+block new_block(int32_t len) {
+  block b = empty_block();
+  set_cap(b, len);
+  b.len = len;
+  return b;
+}
+
+// Hands back slots that a deletion left unused, keeping room to grow.
+void shrink(block& b) {
+  if (b.cap <= kLocal) return;
+  if (b.len <= kLocal)
+    set_cap(b, kLocal);
+  else if (b.cap > 64 && b.len < b.cap / 4)
+    set_cap(b, b.len * 2);
+}
+
+}  // namespace
+
+text::text() {
+  chunk* first = new chunk;
+  first->n = 1;
+  first->chars = 0;
+  first->b[0] = empty_block();
+  chunks.push_back(first);
+}
+
+text::~text() { clear(); }
+
+void text::clear() {
+  for (chunk* c : chunks) {
+    for (int32_t s = 0; s < c->n; ++s) release(c->b[s]);
+    delete c;
+  }
+  chunks.clear();
+  fresh_chunks = 0;
+}
+
+bool text::step_forward(place& p) const {
+  if (p.slot + 1 < chunks[size_t(p.chunk)]->n) {
+    ++p.slot;
+    return true;
+  }
+  if (size_t(p.chunk) + 1 < chunks.size()) {
+    ++p.chunk;
+    p.slot = 0;
+    return true;
+  }
+  return false;
+}
+
+bool text::step_back(place& p) const {
+  if (p.slot > 0) {
+    --p.slot;
+    return true;
+  }
+  if (p.chunk > 0) {
+    --p.chunk;
+    p.slot = chunks[size_t(p.chunk)]->n - 1;
+    return true;
+  }
+  return false;
+}
+
+void text::changed_from(size_t chunk_index) {
+  fresh_chunks = std::min(fresh_chunks, chunk_index);
+}
+
+void text::refresh_starts() {
+  size_t count = chunks.size();
+  if (chunk_first.size() < count) {
+    chunk_first.resize(count);
+    chunk_start.resize(count);
+  }
+  if (fresh_chunks == 0) {
+    chunk_first[0] = 0;
+    chunk_start[0] = 0;
+    fresh_chunks = 1;
+  }
+  for (size_t i = fresh_chunks; i < count; ++i) {
+    chunk_first[i] = chunk_first[i - 1] + chunks[i - 1]->n;
+    chunk_start[i] = chunk_start[i - 1] + chunks[i - 1]->chars;
+  }
+  fresh_chunks = count;
+}
+
+text::place text::locate(int32_t i) {
+  refresh_starts();
+  auto after =
+      std::upper_bound(chunk_first.begin(),
+                       chunk_first.begin() + std::ptrdiff_t(chunks.size()), i);
+  int32_t c = int32_t(after - chunk_first.begin()) - 1;
+  return place{c, i - chunk_first[size_t(c)]};
+}
+
+void text::set_len(place p, int32_t len) {
+  chunk* c = chunks[size_t(p.chunk)];
+  int32_t change = len - c->b[p.slot].len;
+  c->b[p.slot].len = len;
+  c->chars += change;
+  total += change;
+  changed_from(size_t(p.chunk) + 1);
+}
+
+void text::reserve(block& b, int32_t need) {
+  if (need <= b.cap) return;
+  // Geometric growth keeps typing at the end linear.
+  int32_t cap = std::max({need, b.cap + b.cap / 2, int32_t(16)});
+  cap = std::min(cap, block_chars);
+  set_cap(b, cap);
+}
+
+void text::recalc() {
+  int32_t index = 0;
+  total = 0;
+  for (chunk* c : chunks) {
+    c->chars = 0;
+    for (int32_t s = 0; s < c->n; ++s) {
+      c->b[s].idx = index++;
+      c->chars += c->b[s].len;
+    }
+    total += c->chars;
+  }
+  nblk = index;
+  fresh_chunks = 0;
+  refresh_starts();
+}
+
+void text::Move(int32_t p) {
+  // Out of range goes to the nearest end instead of outside the tables.
+  if (p < 0) p = 0;
+  if (p > total) p = total;
+  refresh_starts();
+  auto after =
+      std::upper_bound(chunk_start.begin(),
+                       chunk_start.begin() + std::ptrdiff_t(chunks.size()), p);
+  size_t j = size_t(after - chunk_start.begin()) - 1;
+  const chunk* c = chunks[j];
+  int32_t s = chunk_start[j];
+  int32_t slot = 0;
+  // The highest block whose start is at most p.
+  while (slot + 1 < c->n && s + c->b[slot].len <= p) {
+    s += c->b[slot].len;
+    ++slot;
+  }
+  here = place{int32_t(j), slot};
+  cur = chunk_first[j] + slot;
+  off = p - s;
+}
+
+char* text::bufchar() {
+  if (off == at(here).len) {
+    place p = here;
+    int32_t i = cur;
+    do {
+      if (!step_forward(p)) return nullptr;  // end of text: cursor unchanged
+      ++i;
+    } while (at(p).len == 0);
+    here = p;
+    cur = i;
+    off = 0;
+  }
+  return at(here).data() + off;
+}
+
+void text::Next() {
+  if (bufchar() != nullptr) ++off;
+}
+
+void text::Prev() {
+  place p = here;
+  int32_t i = cur;
+  int32_t o = off;
+  while (o == 0) {
+    if (!step_back(p)) return;  // position 0: nothing precedes the cursor
+    --i;
+    o = at(p).len;
+  }
+  here = p;
+  cur = i;
+  off = o - 1;
+}
+
+void text::Get(int32_t n) {
+  place p = here;
+  int32_t o = off;
+  while (n > 0) {
+    const block& b = at(p);
+    if (o == b.len) {
+      if (!step_forward(p)) break;  // the text ended: print what exists
+      o = 0;
+      continue;
+    }
+    int32_t run = std::min(n, b.len - o);
+    std::fwrite(b.data() + o, 1, size_t(run), FO);
+    o += run;
+    n -= run;
+  }
+  std::putc('\n', FO);
+}
+
+void text::insertblank(int32_t n) {
+  if (n <= 0) return;
+  for (;;) {
+    block& B = at(here);
+    int32_t L = B.len;
+    int32_t o = off;
+    if (n <= block_chars - L) {
+      reserve(B, L + n);
+      if (o < L) std::memmove(B.data() + o + n, B.data() + o, size_t(L - o));
+      set_len(here, L + n);
+      return;
+    }
+    bool split = o < L;
+    int32_t rest = n;
+    if (split) rest = block_chars - o >= n ? 0 : n - (block_chars - o);
+    int32_t q = rest / block_chars;
+    int32_t r = rest % block_chars;
+    int32_t k = (split ? 1 : 0) + q + (r > 0 ? 1 : 0);
+    if (k > limit - nblk) {
+      // The table is full: pack the text tight and place the gap again.
+      repack(n);
+      continue;
+    }
+    staged.clear();
+    for (int32_t i = 0; i < q; ++i) staged.push_back(new_block(block_chars));
+    if (r > 0) staged.push_back(new_block(r));
+    if (split) {
+      block tail = new_block(L - o);
+      std::memcpy(tail.data(), B.data() + o, size_t(L - o));
+      staged.push_back(tail);
+      int32_t filled = rest == 0 ? o + n : block_chars;
+      reserve(B, filled);
+      set_len(here, filled);
+      shrink(B);
+    }
+    here = insert_after(here, staged.data(), k);
+    return;
+  }
+}
+
+text::place text::insert_after(place p, const block* fresh, int32_t k) {
+  int32_t added = 0;
+  for (int32_t i = 0; i < k; ++i) added += fresh[i].len;
+  nblk += k;
+  total += added;
+  chunk* c = chunks[size_t(p.chunk)];
+  if (c->n + k <= kChunk) {
+    std::memmove(&c->b[p.slot + 1 + k], &c->b[p.slot + 1],
+                 size_t(c->n - p.slot - 1) * sizeof(block));
+    std::memcpy(&c->b[p.slot + 1], fresh, size_t(k) * sizeof(block));
+    c->n += k;
+    c->chars += added;
+    changed_from(size_t(p.chunk) + 1);
+    return p;
+  }
+  // Split into as few chunks as hold everything, evenly filled, so that
+  // inserts at one place keep finding room.
+  scratch.assign(c->b, c->b + p.slot + 1);
+  scratch.insert(scratch.end(), fresh, fresh + k);
+  scratch.insert(scratch.end(), c->b + p.slot + 1, c->b + c->n);
+  size_t count = scratch.size();
+  size_t parts = (count + size_t(kChunk) - 1) / size_t(kChunk);
+  size_t base = count / parts;
+  size_t extra = count % parts;
+  std::vector<chunk*> added_chunks;
+  place moved = p;
+  size_t from = 0;
+  for (size_t part = 0; part < parts; ++part) {
+    size_t take = base + (part < extra ? 1 : 0);
+    chunk* d = part == 0 ? c : new chunk;
+    d->n = int32_t(take);
+    d->chars = 0;
+    for (size_t s = 0; s < take; ++s) {
+      d->b[s] = scratch[from + s];
+      d->chars += d->b[s].len;
+    }
+    size_t slot = size_t(p.slot);
+    if (slot >= from && slot < from + take)
+      moved = place{p.chunk + int32_t(part), int32_t(slot - from)};
+    if (part > 0) added_chunks.push_back(d);
+    from += take;
+  }
+  chunks.insert(chunks.begin() + p.chunk + 1, added_chunks.begin(),
+                added_chunks.end());
+  changed_from(size_t(p.chunk) + 1);
+  return moved;
+}
+
+void text::overwrite(int32_t n) {
+  place p = here;
+  int32_t o = off;
+  while (n > 0) {
+    block& b = at(p);
+    if (o == b.len) {
+      if (!step_forward(p)) break;
+      o = 0;
+      continue;
+    }
+    int32_t run = std::min(n, b.len - o);
+    read_text(b.data() + o, run);
+    o += run;
+    n -= run;
+  }
+}
+
+void text::Insert(int32_t n) {
+  if (n <= 0) return;
+  // Positions are 32-bit: characters past the limit are read and dropped.
+  int32_t fit = std::min(n, max_chars - total);
+  if (fit > 0) {
+    insertblank(fit);
+    overwrite(fit);
+  }
+  if (fit < n) skip_text(n - fit);
+}
+
+void text::Delete(int32_t n) {
+  if (n <= 0) return;
+  block& B = at(here);
+  int32_t L = B.len;
+  int32_t o = off;
+  if (o < L) {
+    if (n <= L - o) {
+      if (n < L - o)
+        std::memmove(B.data() + o, B.data() + o + n, size_t(L - o - n));
+      set_len(here, L - n);
+      shrink(B);
+      return;
+    }
+    n -= L - o;
+    set_len(here, o);
+    shrink(B);
+  }
+  place p = here;
+  int32_t first_index = cur;
+  do {
+    if (!step_forward(p)) return;  // nothing followed: deleted to the end
+    ++first_index;
+  } while (at(p).len == 0);
+  place first = p;
+  bool to_end = false;
+  while (at(p).len <= n) {
+    n -= at(p).len;
+    if (!step_forward(p)) {
+      to_end = true;  // a count past the end stops at the end
+      break;
+    }
+  }
+  if (!to_end && n > 0) {
+    block& E = at(p);
+    std::memmove(E.data(), E.data() + n, size_t(E.len - n));
+    set_len(p, E.len - n);
+    shrink(E);
+  }
+  remove_range(first, p, to_end);
+  if (to_end) {
+    cur = nblk - 1;
+    here = locate(cur);
+    off = at(here).len;
+  } else {
+    cur = first_index;
+    here = locate(cur);
+    off = 0;
+  }
+}
+
+void text::remove_range(place first, place last, bool to_end) {
+  if (to_end) last = place{int32_t(chunks.size()), 0};
+  size_t a = size_t(first.chunk);
+  size_t z = size_t(last.chunk);
+  if (a == z && first.slot == last.slot) return;
+  for (size_t ci = a; ci <= z && ci < chunks.size(); ++ci) {
+    chunk* c = chunks[ci];
+    int32_t from = ci == a ? first.slot : 0;
+    int32_t to = ci == z ? last.slot : c->n;
+    for (int32_t s = from; s < to; ++s) {
+      release(c->b[s]);
+      c->chars -= c->b[s].len;
+      total -= c->b[s].len;
+      --nblk;
+    }
+    std::memmove(&c->b[from], &c->b[to], size_t(c->n - to) * sizeof(block));
+    c->n -= to - from;
+  }
+  size_t gone_to = std::min(z, chunks.size());
+  for (size_t ci = a + 1; ci < gone_to; ++ci) delete chunks[ci];
+  if (a + 1 < gone_to)
+    chunks.erase(chunks.begin() + std::ptrdiff_t(a) + 1,
+                 chunks.begin() + std::ptrdiff_t(gone_to));
+  changed_from(a + 1);
+  if (chunks[a]->n == 0) {
+    // The block before the range survives, so the table never empties.
+    delete chunks[a];
+    chunks.erase(chunks.begin() + std::ptrdiff_t(a));
+    changed_from(a);
+    if (a > 0) --a;
+  }
+  merge_at(a);
+  if (a > 0) merge_at(a - 1);
+}
+
+void text::merge_at(size_t i) {
+  if (i + 1 >= chunks.size()) return;
+  chunk* c = chunks[i];
+  chunk* next = chunks[i + 1];
+  if (c->n + next->n > kChunk) return;
+  std::memcpy(&c->b[c->n], next->b, size_t(next->n) * sizeof(block));
+  c->n += next->n;
+  c->chars += next->chars;
+  delete next;
+  chunks.erase(chunks.begin() + std::ptrdiff_t(i) + 1);
+  changed_from(i + 1);
+}
+
+void text::repack(int32_t pending) {
+  int32_t p = position();
+  std::vector<chunk*> old;
+  old.swap(chunks);
+  fresh_chunks = 0;
+  nblk = 0;
+  block out = empty_block();
+  auto emit = [&] {
+    if (chunks.empty() || chunks.back()->n == kChunk) {
+      chunk* c = new chunk;
+      c->n = 0;
+      c->chars = 0;
+      chunks.push_back(c);
+    }
+    chunk* c = chunks.back();
+    c->b[c->n++] = out;
+    c->chars += out.len;
+    ++nblk;
+  };
+  // Each old block is freed once copied, so the text is held about once.
+  for (chunk* c : old) {
+    for (int32_t s = 0; s < c->n; ++s) {
+      const block& b = c->b[s];
+      int32_t done = 0;
+      while (done < b.len) {
+        if (out.len == block_chars) {
+          emit();
+          out = empty_block();
+        }
+        if (out.cap < block_chars) set_cap(out, block_chars);
+        int32_t run = std::min(b.len - done, block_chars - out.len);
+        std::memcpy(out.data() + out.len, b.data() + done, size_t(run));
+        out.len += run;
+        done += run;
+      }
+      release(c->b[s]);
+    }
+    delete c;
+  }
+  if (out.len > 0 || chunks.empty()) {
+    set_cap(out, out.len);
+    emit();
+  }
+  // Keep half the table free after a repack, so that repacks stay rare.
+  while (nblk + pending / block_chars + 2 > limit / 2 && limit <= INT32_MAX / 2)
+    limit *= 2;
+  Move(p);
+}
+
+const block& text::blk(int32_t i) const {
+  for (const chunk* c : chunks) {
+    if (i < c->n) return c->b[i];
+    i -= c->n;
+  }
+  return chunks.back()->b[chunks.back()->n - 1];
+}
+
+int32_t text::start(int32_t i) {
+  place p = locate(i);
+  int32_t s = chunk_start[size_t(p.chunk)];
+  for (int32_t k = 0; k < p.slot; ++k) s += at(place{p.chunk, k}).len;
+  return s;
+}
+
+int32_t text::position() { return start(cur) + off; }
+
+std::vector<int32_t> text::lengths() const {
+  std::vector<int32_t> lens;
+  for (const chunk* c : chunks)
+    for (int32_t s = 0; s < c->n; ++s) lens.push_back(c->b[s].len);
+  return lens;
+}
+
+std::string text::contents() const {
+  std::string all;
+  for (const chunk* c : chunks)
+    for (int32_t s = 0; s < c->n; ++s)
+      if (c->b[s].len > 0) all.append(c->b[s].data(), size_t(c->b[s].len));
+  return all;
+}
+
+bool text::consistent() const {
+  if (chunks.empty() || fresh_chunks > chunks.size()) return false;
+  int32_t blocks = 0;
+  int64_t chars = 0;
+  for (size_t ci = 0; ci < chunks.size(); ++ci) {
+    const chunk* c = chunks[ci];
+    if (c->n < 1 || c->n > kChunk) return false;
+    if (ci < fresh_chunks &&
+        (chunk_first[ci] != blocks || chunk_start[ci] != chars))
+      return false;
+    int64_t in_chunk = 0;
+    for (int32_t s = 0; s < c->n; ++s) {
+      const block& b = c->b[s];
+      if (b.len < 0 || b.len > block_chars || b.cap < b.len) return false;
+      if (b.cap < kLocal || b.cap > std::max(block_chars, kLocal)) return false;
+      if (b.cap > kLocal && b.slots.heap == nullptr) return false;
+      in_chunk += b.len;
+    }
+    if (in_chunk != c->chars) return false;
+    if (ci == size_t(here.chunk) && here.slot >= c->n) return false;
+    blocks += c->n;
+    chars += in_chunk;
+  }
+  if (blocks != nblk || chars != total || nblk > limit) return false;
+  if (size_t(here.chunk) >= chunks.size()) return false;
+  int32_t here_index = here.slot;
+  for (int32_t ci = 0; ci < here.chunk; ++ci)
+    here_index += chunks[size_t(ci)]->n;
+  if (here_index != cur) return false;
+  return off >= 0 && off <= at(here).len;
+}
+
+void text::fill_blocks(text& x, const std::vector<std::string>& blocks) {
+  x.clear();
+  x.nblk = 0;
+  x.total = 0;
+  chunk* c = nullptr;
+  for (const std::string& s : blocks) {
+    if (c == nullptr || c->n == kChunk) {
+      c = new chunk;
+      c->n = 0;
+      c->chars = 0;
+      x.chunks.push_back(c);
+    }
+    int32_t len = int32_t(std::min(s.size(), size_t(block_chars)));
+    block b = new_block(len);
+    if (len > 0) std::memcpy(b.data(), s.data(), size_t(len));
+    c->b[c->n++] = b;
+    c->chars += len;
+    x.total += len;
+    ++x.nblk;
+  }
+  if (x.chunks.empty()) {
+    x.chunks.push_back(new chunk{1, 0, {}});
+    x.chunks[0]->b[0] = empty_block();
+    x.nblk = 1;
+  }
+  x.limit = std::max(x.limit, x.nblk);
+  x.here = place{0, 0};
+  x.cur = 0;
+  x.off = 0;
+}

@@ -1,0 +1,119 @@
+// text.h: the editor's block text buffer, class text, and its limits.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#ifndef TEXT_BLOCK_CHARS
+#define TEXT_BLOCK_CHARS 4088  // a 4096-byte block less its two header words
+#endif
+#ifndef TEXT_MAX_BLOCKS
+#define TEXT_MAX_BLOCKS 8612  // table entries; a full table repacks, then grows
+#endif
+#ifndef TEXT_CHUNK_BLOCKS
+#define TEXT_CHUNK_BLOCKS 32  // block records per chunk of the block table
+#endif
+#ifndef TEXT_MAX_CHARS
+#define TEXT_MAX_CHARS 2147483647  // positions are 32-bit signed
+#endif
+
+#ifndef TEXT_INLINE_CHARS
+#define TEXT_INLINE_CHARS 8  // a block this small keeps its characters inline
+#endif
+
+// One block of text. Its slots are allocated by what it holds, up to the
+// logical capacity TEXT_BLOCK_CHARS; the smallest sit in the record itself.
+struct block {
+  int32_t len;  // characters in use
+  int32_t idx;  // written by recalc() only: nothing reads it on the edit path
+  int32_t cap;  // slots at data(); up to TEXT_INLINE_CHARS they are inline
+  union {
+    char* heap;
+    char local[TEXT_INLINE_CHARS];
+  } slots;
+
+  char* data() { return cap > TEXT_INLINE_CHARS ? slots.heap : slots.local; }
+  const char* data() const {
+    return cap > TEXT_INLINE_CHARS ? slots.heap : slots.local;
+  }
+};
+
+// The text as a sequence of blocks, the start position of each, and a cursor.
+// The block table is held in chunks, and start positions are kept per chunk
+// and brought up to date lazily from the first chunk that changed, so that an
+// edit near the cursor costs no pass over the whole table.
+class text {
+ public:
+  static constexpr int32_t block_chars = TEXT_BLOCK_CHARS;
+  static constexpr int32_t max_chars = TEXT_MAX_CHARS;
+
+  text();
+  ~text();
+  text(const text&) = delete;
+  text& operator=(const text&) = delete;
+
+  void recalc();
+  void Move(int32_t p);
+  char* bufchar();
+  void Next();
+  void Prev();
+  void Get(int32_t n);
+  void insertblank(int32_t n);
+  void overwrite(int32_t n);
+  void Insert(int32_t n);
+  void Delete(int32_t n);
+
+  // The fields of the block text; read them, never write them from outside.
+  int32_t nblk = 1;
+  int32_t cur = 0;
+  int32_t off = 0;
+  int32_t total = 0;
+
+  const block& blk(int32_t i) const;
+  int32_t start(int32_t i);
+  int32_t position();  // the cursor's text position
+  int32_t table_limit() const { return limit; }
+  std::vector<int32_t> lengths() const;
+  std::string contents() const;
+  bool consistent() const;  // every internal invariant holds
+  // A text whose blocks hold these strings, cursor at (0, 0); for tests.
+  static void fill_blocks(text& x, const std::vector<std::string>& blocks);
+
+ private:
+  struct chunk {
+    int32_t n;      // block records in use
+    int32_t chars;  // characters in those blocks
+    block b[TEXT_CHUNK_BLOCKS];
+  };
+  struct place {
+    int32_t chunk;
+    int32_t slot;
+  };
+
+  block& at(place p) { return chunks[size_t(p.chunk)]->b[p.slot]; }
+  const block& at(place p) const { return chunks[size_t(p.chunk)]->b[p.slot]; }
+  bool step_forward(place& p) const;
+  bool step_back(place& p) const;
+  place locate(int32_t i);
+  void refresh_starts();
+  void changed_from(size_t chunk_index);
+  void set_len(place p, int32_t len);
+  void reserve(block& b, int32_t need);
+  place insert_after(place p, const block* fresh, int32_t k);
+  void remove_range(place first, place last, bool to_end);
+  void merge_at(size_t i);
+  void repack(int32_t pending);
+  void clear();
+
+  std::vector<chunk*> chunks;
+  // Per chunk: index of its first block and text position of its first
+  // character, valid for chunks below fresh_chunks.
+  std::vector<int32_t> chunk_first;
+  std::vector<int32_t> chunk_start;
+  size_t fresh_chunks = 0;
+  place here{0, 0};  // the chunk and slot of block cur
+  int32_t limit = TEXT_MAX_BLOCKS;
+  std::vector<block> staged;   // blocks that insertblank is about to add
+  std::vector<block> scratch;  // records of a chunk being split
+};

@@ -1,0 +1,138 @@
+/* gridprobe.c: cgridprobe, the C-linkage grader: loading, calls, transcript. */
+#include "gridprobe.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "load_rods.h"
+
+#ifndef GRIDPROBE_MAX_RECT_CALLS
+#define GRIDPROBE_MAX_RECT_CALLS 400
+#endif
+
+/* All state is file-local: a contestant's own names can never clash with it. */
+static int gridprobe_initialized;
+static int count;
+static int N;
+static int sr1, sc1, sr2, sc2;
+static int sp1, sq1, sp2, sq2;
+static FILE* lgfile;
+static FILE* oufile;
+/* Left open on a failed load; kept here so the end of the process owns it. */
+static FILE* rods_in;
+
+static const char* const errmsg[10] = {
+    "Cannot open the input file.",
+    "Invalid input file.",
+    "N is out of range. (should be 5~10000)",
+    "One of the coordinates is out of range.",
+    "ROD1 is not valid.",
+    "ROD2 is not valid.",
+    "Cannot create the log file.",
+    "Invalid library function call.",
+    "Too many rect() calls.",
+    "No rect() call.",
+};
+
+/* Without rods.out the verdict would be lost silently: say so on stderr. */
+static void cannot_create_out(void) {
+  fprintf(stderr, "gridprobe: cannot create rods.out: %s\n", strerror(errno));
+}
+
+static void erroroutput(int index) {
+  FILE* out = fopen("rods.out", "w");
+  int saved_errno = errno;
+  printf("%s\n", errmsg[index]);
+  if (out == NULL) {
+    errno = saved_errno;
+    cannot_create_out();
+    return;
+  }
+  fprintf(out, "%d\n%s\n", 0, errmsg[index]);
+  fclose(out);
+}
+
+static void fail(int index) {
+  erroroutput(index);
+  exit(0);
+}
+
+/* Each transcript line reaches the file at once: a crash must not lose it. */
+static void end_log_line(void) { fflush(lgfile); }
+
+static void init(void) {
+  int coord[8];
+  int index;
+  if (gridprobe_initialized != 0) return;
+  gridprobe_initialized = 1;
+  count = 0;
+  rods_in = fopen("rods.in", "rt");
+  if (rods_in == NULL) fail(0);
+  index = load_rods(rods_in, &N, coord);
+  if (index >= 0) fail(index);
+  sr1 = coord[0];
+  sc1 = coord[1];
+  sr2 = coord[2];
+  sc2 = coord[3];
+  sp1 = coord[4];
+  sq1 = coord[5];
+  sp2 = coord[6];
+  sq2 = coord[7];
+  fclose(rods_in);
+  rods_in = NULL;
+  lgfile = fopen("rods.log", "w");
+  if (lgfile == NULL) fail(6);
+}
+
+int gridsize(void) {
+  if (gridprobe_initialized == 0) init();
+  fprintf(lgfile, "gridsize() = %d\n", N);
+  end_log_line();
+  return N;
+}
+
+/* Ends a refused rect call: message on its log line, log closed, verdict. */
+static void refuse(int index) {
+  fprintf(lgfile, "%s\n", errmsg[index]);
+  fclose(lgfile);
+  fail(index);
+}
+
+int rect(int r1, int r2, int c1, int c2) {
+  int answer;
+  if (gridprobe_initialized == 0) init();
+  ++count;
+  fprintf(lgfile, "%d : rect (%d,%d,%d,%d) = ", count, r1, r2, c1, c2);
+  if (r1 < 1 || r1 > N || r2 < 1 || r2 > N || c1 < 1 || c1 > N || c2 < 1 ||
+      c2 > N || r1 > r2 || c1 > c2)
+    refuse(7);
+  if (count > GRIDPROBE_MAX_RECT_CALLS) refuse(8);
+  if (sr2 >= r1 && sr1 <= r2 && sc2 >= c1 && sc1 <= c2)
+    answer = 1;
+  else if (sp2 >= r1 && sp1 <= r2 && sq2 >= c1 && sq1 <= c2)
+    answer = 1;
+  else
+    answer = 0;
+  fprintf(lgfile, "%d\n", answer);
+  end_log_line();
+  return answer;
+}
+
+void report(int a1, int a2, int a3, int a4, int a5, int a6, int a7, int a8) {
+  if (gridprobe_initialized == 0) init();
+  fprintf(lgfile, "report (%d,%d,%d,%d,%d,%d,%d,%d)\n", a1, a2, a3, a4, a5, a6,
+          a7, a8);
+  fclose(lgfile);
+  if (count == 0) fail(9);
+  oufile = fopen("rods.out", "w");
+  if (oufile == NULL) {
+    cannot_create_out();
+    exit(0);
+  }
+  fprintf(oufile, "%d\n%d %d %d %d\n%d %d %d %d\n", count, a1, a2, a3, a4, a5,
+          a6, a7, a8);
+  fclose(oufile);
+  exit(0);
+}

@@ -1,0 +1,184 @@
+{ pgridprobe: the grader unit for Pascal contestants, twin of cgridprobe. }
+unit pgridprobe;
+
+interface
+
+{ The grid size N; free, any number of times. }
+function gridsize: longint;
+
+{ 1 if rows r1..r2 by columns c1..c2 meet a rod, else 0; at most 400 calls. }
+function rect(r1, r2, c1, c2: longint): smallint;
+
+{ The answer: rod 1 as a1..a4, rod 2 as a5..a8; ends the program. }
+procedure report(a1, a2, a3, a4, a5, a6, a7, a8: longint);
+
+implementation
+
+const
+  { Each limit written once. }
+  max_rect_calls = 400;
+  min_n = 5;
+  max_n = 10000;
+
+  errmsg: array[0..9] of shortstring = (
+    'Cannot open the input file.',
+    'Invalid input file.',
+    'N is out of range. (should be 5~10000)',
+    'One of the coordinates is out of range.',
+    'ROD1 is not valid.',
+    'ROD2 is not valid.',
+    'Cannot create the log file.',
+    'Invalid library function call.',
+    'Too many rect() calls.',
+    'No rect() call.');
+
+var
+  gridprobe_initialized: longint;
+  count: longint;
+  N: longint;
+  sr1, sc1, sr2, sc2: longint;
+  sp1, sq1, sp2, sq2: longint;
+  lgfile: text;
+  oufile: text;
+
+procedure erroroutput(index: smallint);
+var
+  f: text;
+begin
+  {$I+}
+  Assign(f, 'rods.out');
+  Rewrite(f);
+  WriteLn(Output, errmsg[index]);
+  WriteLn(f, 0);
+  WriteLn(f, errmsg[index]);
+  Close(f);
+end;
+
+procedure fail(index: smallint);
+begin
+  erroroutput(index);
+  Halt(0);
+end;
+
+procedure init;
+var
+  infile: text;
+  { Read whole up to 64 bits: a number too wide for a longint must not wrap
+    into range; one wider than 64 bits is an I/O error. }
+  wide_n: int64;
+  w1, w2, w3, w4, w5, w6, w7, w8: int64;
+begin
+  if gridprobe_initialized <> 0 then
+    exit;
+  gridprobe_initialized := 1;
+  count := 0;
+  Assign(infile, 'rods.in');
+  {$I-}
+  Reset(infile);
+  {$I+}
+  if IOResult <> 0 then
+    fail(0);
+  {$I-}
+  Read(infile, wide_n);
+  {$I+}
+  if IOResult <> 0 then
+    fail(1);
+  if (wide_n < min_n) or (wide_n > max_n) then
+    fail(2);
+  {$I-}
+  Read(infile, w1, w2, w3, w4, w5, w6, w7, w8);
+  {$I+}
+  if IOResult <> 0 then
+    fail(1);
+  if (w1 < 1) or (w1 > wide_n) or (w2 < 1) or (w2 > wide_n) or
+     (w3 < 1) or (w3 > wide_n) or (w4 < 1) or (w4 > wide_n) or
+     (w5 < 1) or (w5 > wide_n) or (w6 < 1) or (w6 > wide_n) or
+     (w7 < 1) or (w7 > wide_n) or (w8 < 1) or (w8 > wide_n) then
+    fail(3);
+  N := longint(wide_n);
+  sr1 := longint(w1); sc1 := longint(w2);
+  sr2 := longint(w3); sc2 := longint(w4);
+  sp1 := longint(w5); sq1 := longint(w6);
+  sp2 := longint(w7); sq2 := longint(w8);
+  if (sc1 >= sc2) or (sr1 <> sr2) then
+    fail(4);
+  if (sp1 >= sp2) or (sq1 <> sq2) then
+    fail(5);
+  {$I+}
+  Close(infile);
+  Assign(lgfile, 'rods.log');
+  {$I-}
+  Rewrite(lgfile);
+  {$I+}
+  if IOResult <> 0 then
+    fail(6);
+end;
+
+function gridsize: longint;
+begin
+  if gridprobe_initialized = 0 then
+    init;
+  {$I+}
+  WriteLn(lgfile, 'gridsize() = ', N);
+  { Each transcript line reaches the file at once: a crash must not lose it. }
+  Flush(lgfile);
+  gridsize := N;
+end;
+
+{ Ends a refused rect call: message on its log line, log closed, verdict. }
+procedure refuse(index: smallint);
+begin
+  {$I+}
+  WriteLn(lgfile, errmsg[index]);
+  Close(lgfile);
+  fail(index);
+end;
+
+function rect(r1, r2, c1, c2: longint): smallint;
+var
+  answer: smallint;
+begin
+  if gridprobe_initialized = 0 then
+    init;
+  count := count + 1;
+  {$I+}
+  Write(lgfile, count, ' : rect (', r1, ',', r2, ',', c1, ',', c2, ') = ');
+  if (r1 < 1) or (r1 > N) or (r2 < 1) or (r2 > N) or (c1 < 1) or (c1 > N) or
+     (c2 < 1) or (c2 > N) or (r1 > r2) or (c1 > c2) then
+    refuse(7);
+  if count > max_rect_calls then
+    refuse(8);
+  if (sr2 >= r1) and (sr1 <= r2) and (sc2 >= c1) and (sc1 <= c2) then
+    answer := 1
+  else if (sp2 >= r1) and (sp1 <= r2) and (sq2 >= c1) and (sq1 <= c2) then
+    answer := 1
+  else
+    answer := 0;
+  WriteLn(lgfile, answer);
+  Flush(lgfile);
+  rect := answer;
+end;
+
+procedure report(a1, a2, a3, a4, a5, a6, a7, a8: longint);
+begin
+  if gridprobe_initialized = 0 then
+    init;
+  {$I+}
+  WriteLn(lgfile, 'report (', a1, ',', a2, ',', a3, ',', a4, ',', a5, ',', a6,
+          ',', a7, ',', a8, ')');
+  Close(lgfile);
+  if count = 0 then
+    fail(9);
+  Assign(oufile, 'rods.out');
+  Rewrite(oufile);
+  WriteLn(oufile, count);
+  WriteLn(oufile, a1, ' ', a2, ' ', a3, ' ', a4);
+  WriteLn(oufile, a5, ' ', a6, ' ', a7, ' ', a8);
+  Close(oufile);
+  Halt(0);
+end;
+
+{ The initialization part, in the form every compiler mode accepts. }
+begin
+  gridprobe_initialized := 0;
+end.

@@ -1,0 +1,232 @@
+// reader_test.cpp: the script reader: Windows text mode, Getchar, and the
+// "%s %d" reads checked against glibc's own fscanf.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "driver.h"
+#include "editor_test_util.h"
+
+namespace {
+
+// Every Getchar result up to the first end-of-input value.
+std::string getchar_all(const std::string& raw) {
+  script_feed feed(raw);
+  std::string got;
+  for (size_t i = 0; i <= raw.size(); ++i) {
+    char c = Getchar();
+    if (c == char(-1)) break;
+    got += c;
+  }
+  return got;
+}
+
+struct filter_case {
+  const char* name;
+  std::string raw;
+  std::string want;
+};
+
+std::string repeat(const std::string& s, int times) {
+  std::string all;
+  for (int i = 0; i < times; ++i) all += s;
+  return all;
+}
+
+const filter_case kTextMode[] = {
+    {"crlf pair reads as lf, which Getchar skips", "a\r\nb", "ab"},
+    {"lone cr is a byte", "a\rb", "a\rb"},
+    {"cr cr lf keeps the first cr", "a\r\r\nb", "a\rb"},
+    {"lf cr keeps the cr", "a\n\rb", "a\rb"},
+    {"byte 26 ends input",
+     std::string("ab\x1a"
+                 "cd"),
+     "ab"},
+    {"byte 26 first: nothing at all",
+     std::string("\x1a"
+                 "abc"),
+     ""},
+    {"cr before byte 26 is a byte", std::string("a\r\x1a\n"), "a\r"},
+    {"cr at the very end is a byte", "ab\r", "ab\r"},
+    {"only newlines are skipped", "\n\na\n\n b\t\v\f\n", "a b\t\v\f"},
+    {"bytes 128 to 255 pass unchanged", "\x80\xfe", "\x80\xfe"},
+    {"crlf across every buffer boundary", repeat("xyz\r\n", 300),
+     repeat("xyz", 300)},
+    {"cr runs across boundaries", repeat("\r\r\r\n", 200), repeat("\r\r", 200)},
+    {"byte 26 deep in the input", repeat("ab\r\n", 500) + "c\x1a" + "dd",
+     repeat("ab", 500) + "c"},
+};
+
+TEST(ScriptReader, WindowsTextModeThroughGetchar) {
+  for (const filter_case& c : kTextMode) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(getchar_all(c.raw), c.want);
+  }
+}
+
+TEST(ScriptReader, GetcharAtTheEndKeepsReturningMinusOne) {
+  script_feed feed("a");
+  EXPECT_EQ(Getchar(), 'a');
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Getchar(), char(-1));
+}
+
+TEST(ScriptReader, ReadTextSkipsNewlinesAndPadsWith255) {
+  script_feed feed("ab\ncd\r\n\n e");
+  char got[9];
+  read_text(got, 9);
+  EXPECT_EQ(std::string(got, 9), std::string("abcd e\xff\xff\xff"));
+}
+
+struct number_case {
+  const char* name;
+  std::string raw;
+  bool ok;
+  int32_t value;
+  int next;  // first byte of the word read next, or EOF
+};
+
+const number_case kNumbers[] = {
+    {"plain", "42", true, 42, EOF},
+    {"negative", "-17 x", true, -17, 'x'},
+    {"plus sign", "+5", true, 5, EOF},
+    {"leading zeros", "007", true, 7, EOF},
+    {"every white space first", " \t\n\v\f\r 8", true, 8, EOF},
+    {"stops at a letter", "12abc", true, 12, 'a'},
+    {"a word is no number and stays unread", "xyz", false, 0, 'x'},
+    {"a lone sign is consumed", "-x", false, 0, 'x'},
+    {"a sign at the end is consumed", "-", false, 0, EOF},
+    {"two signs: the first is consumed", "+-3", false, 0, '-'},
+    {"nothing but white space", " \n ", false, 0, EOF},
+    {"largest int", "2147483647", true, 2147483647, EOF},
+    {"smallest int", "-2147483648", true, INT32_MIN, EOF},
+    {"one past the largest int wraps", "2147483648", true, INT32_MIN, EOF},
+    {"past 32 bits keeps the low bits", "4294967297", true, 1, EOF},
+    {"past long saturates to -1", "99999999999999999999", true, -1, EOF},
+    {"past long negative saturates to 0", "-99999999999999999999", true, 0,
+     EOF},
+};
+
+TEST(ScriptReader, NumbersAsGlibcReadsThem) {
+  for (const number_case& c : kNumbers) {
+    SCOPED_TRACE(c.name);
+    script_feed feed(c.raw);
+    int32_t value = 0;
+    EXPECT_EQ(read_number(value), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(value, c.value);
+    }
+    unsigned char first = 0;
+    bool more = read_word(first);
+    EXPECT_EQ(more ? int(first) : EOF, c.next);
+  }
+}
+
+TEST(ScriptReader, WordsOfAnyLengthKeepTheirFirstByte) {
+  std::string raw = "  I" + std::string(100000, 'x') + " 3\n\xe9t\xe9 -1";
+  script_feed feed(raw);
+  unsigned char first = 0;
+  int32_t n = 0;
+  ASSERT_TRUE(read_word(first));
+  EXPECT_EQ(first, 'I');
+  ASSERT_TRUE(read_number(n));
+  EXPECT_EQ(n, 3);
+  ASSERT_TRUE(read_word(first));
+  EXPECT_EQ(first, 0xe9);
+  ASSERT_TRUE(read_number(n));
+  EXPECT_EQ(n, -1);
+  EXPECT_FALSE(read_word(first));
+}
+
+struct scan_step {
+  int result;  // what fscanf returned: EOF, 1 or 2
+  int first;
+  int number;
+  bool operator==(const scan_step& o) const {
+    return result == o.result && first == o.first && number == o.number;
+  }
+};
+
+std::vector<scan_step> with_fscanf(const std::string& raw) {
+  std::vector<scan_step> steps;
+  std::string held = raw + '\0';
+  FILE* f = fmemopen(&held[0], raw.size(), "r");
+  std::vector<char> word(raw.size() + 2);
+  for (;;) {
+    int number = 0;
+    int r = std::fscanf(f, "%s %d", word.data(), &number);
+    if (r == EOF) break;
+    steps.push_back({r, (unsigned char)word[0], r == 2 ? number : 0});
+  }
+  std::fclose(f);
+  return steps;
+}
+
+std::vector<scan_step> with_reader(const std::string& raw) {
+  std::vector<scan_step> steps;
+  script_feed feed(raw);
+  unsigned char first = 0;
+  while (read_word(first)) {
+    int32_t number = 0;
+    bool numbered = read_number(number);
+    steps.push_back({numbered ? 2 : 1, first, numbered ? number : 0});
+  }
+  return steps;
+}
+
+// The reader and glibc's fscanf(F, "%s %d") agree on every read of random
+// command-like input (byte 26 aside, which only the reader treats specially).
+TEST(ScriptReader, AgreesWithGlibcFscanf) {
+  const char* pieces[] = {" ",
+                          "  ",
+                          "\t",
+                          "\n",
+                          "\r\n",
+                          "\v",
+                          "\f",
+                          "\r",
+                          "-",
+                          "+",
+                          "0",
+                          "7",
+                          "42",
+                          "-3",
+                          "+9",
+                          "2147483648",
+                          "99999999999",
+                          "4294967296",
+                          "9223372036854775807",
+                          "9223372036854775808",
+                          "-9223372036854775809",
+                          "123456789012345678901",
+                          "I",
+                          "Insert",
+                          "g",
+                          "x-1",
+                          "M+",
+                          "\xff",
+                          "\x80",
+                          "ab12",
+                          "--5",
+                          "+-"};
+  std::mt19937 rng(11);
+  for (int round = 0; round < 3000; ++round) {
+    std::string raw;
+    int count = int(rng() % 14);
+    for (int i = 0; i < count; ++i)
+      raw += pieces[rng() % (sizeof pieces / sizeof pieces[0])];
+    SCOPED_TRACE(raw);
+    std::vector<scan_step> want = with_fscanf(raw);
+    std::vector<scan_step> got = with_reader(raw);
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(got[i].result, want[i].result) << "read " << i;
+      EXPECT_EQ(got[i].first, want[i].first) << "read " << i;
+      EXPECT_EQ(got[i].number, want[i].number) << "read " << i;
+    }
+  }
+}
+
+}  // namespace
