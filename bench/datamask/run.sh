@@ -33,8 +33,8 @@ best() {
 
 printf '%-6s %-8s %-18s %8s %8s %8s %8s %9s\n' input pairs run wall_s cpu_s \
   wall_ns cpu_ns peak_KiB
-for spec in 1MB:45000 100MB:5000000; do
-  label=${spec%%:*} pairs=${spec##*:}
+for size in 1MB:45000 100MB:5000000; do
+  label=${size%%:*} pairs=${size##*:}
   d1=$work/d1-$label.txt d2=$work/d2-$label.txt
   [[ -s $d1 ]] || "$gen" d1 "$pairs" 20261210 "$d1"
   [[ -s $d2 ]] || "$gen" d2 "$pairs" 20261210 "$d2"
@@ -64,3 +64,4 @@ for spec in 1MB:45000 100MB:5000000; do
   rm -f "$work/copy.out" "$work/base.out" "$work/d1.out" "$work/d2.out"
   [[ ${KEEP:-0} == 1 ]] || rm -f "$d1" "$d2"
 done
+rmdir "$work" 2>/dev/null || true  # nothing left unless KEEP=1

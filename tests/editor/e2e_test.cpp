@@ -133,6 +133,21 @@ TEST_F(ScratchDir, LargeScriptsMatchTheModel) {
   }
 }
 
+// Each Insert at the pinned cursor adds a block: far more than the 8612-entry
+// table holds, with no text lost.
+TEST_F(ScratchDir, PinnedTypingOutgrowsTheBlockTable) {
+  const int typed = 20000;
+  std::string script = std::to_string(typed + 4) + "\nI 4088\n";
+  for (int i = 0; i < 4088; ++i) script += char('a' + i % 26);
+  script += "\nM 4087\n";
+  for (int i = 0; i < typed; ++i)
+    script += "I 1\n" + std::string(1, char('A' + i % 26)) + "\n";
+  script += "M 4080\nG 30\n";
+  std::string want = model_run(script, INT32_MAX).out;
+  EXPECT_EQ(want.size(), 31u);
+  EXPECT_EQ(replay(script), want);
+}
+
 struct failure_case {
   const char* name;
   void (*arrange)(const fs::path& dir);
