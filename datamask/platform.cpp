@@ -10,18 +10,29 @@
 
 namespace {
 
+// A file must never take the number of a closed standard stream, or the
+// failure report would land in it.
+int above_standard(int fd) {
+  if (fd < 0 || fd > kStdError) return fd;
+  int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, kStdError + 1);
+  int err = errno;
+  ::close(fd);
+  errno = err;
+  return moved;
+}
+
 int posix_open_read(const char* path) {
   int fd;
   do fd = ::open(path, O_RDONLY | O_CLOEXEC);
   while (fd < 0 && errno == EINTR);
-  return fd;
+  return above_standard(fd);
 }
 
 int posix_open_write(const char* path) {
   int fd;
   do fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   while (fd < 0 && errno == EINTR);
-  return fd;
+  return above_standard(fd);
 }
 
 int posix_truncate(int fd) { return ::ftruncate(fd, 0); }

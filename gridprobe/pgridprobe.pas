@@ -48,6 +48,8 @@ begin
   {$I+}
   Assign(f, 'rods.out');
   Rewrite(f);
+  { A single LF, whatever line-break default the calling program set. }
+  SetTextLineEnding(f, #10);
   WriteLn(Output, errmsg[index]);
   WriteLn(f, 0);
   WriteLn(f, errmsg[index]);
@@ -112,10 +114,16 @@ begin
   {$I+}
   if IOResult <> 0 then
     fail(6);
+  SetTextLineEnding(lgfile, #10);
 end;
 
 function gridsize: longint;
+var
+  caller_io_error: word;
 begin
+  { A caller's unchecked I/O error would skip or stop ours: hold it aside. }
+  caller_io_error := InOutRes;
+  InOutRes := 0;
   if gridprobe_initialized = 0 then
     init;
   {$I+}
@@ -123,6 +131,7 @@ begin
   { Each transcript line reaches the file at once: a crash must not lose it. }
   Flush(lgfile);
   gridsize := N;
+  InOutRes := caller_io_error;
 end;
 
 { Ends a refused rect call: message on its log line, log closed, verdict. }
@@ -137,7 +146,11 @@ end;
 function rect(r1, r2, c1, c2: longint): smallint;
 var
   answer: smallint;
+  caller_io_error: word;
 begin
+  { A caller's unchecked I/O error would skip or stop ours: hold it aside. }
+  caller_io_error := InOutRes;
+  InOutRes := 0;
   if gridprobe_initialized = 0 then
     init;
   count := count + 1;
@@ -157,10 +170,13 @@ begin
   WriteLn(lgfile, answer);
   Flush(lgfile);
   rect := answer;
+  InOutRes := caller_io_error;
 end;
 
 procedure report(a1, a2, a3, a4, a5, a6, a7, a8: longint);
 begin
+  { A caller's unchecked I/O error would skip or stop ours; the run ends here. }
+  InOutRes := 0;
   if gridprobe_initialized = 0 then
     init;
   {$I+}
@@ -171,6 +187,7 @@ begin
     fail(9);
   Assign(oufile, 'rods.out');
   Rewrite(oufile);
+  SetTextLineEnding(oufile, #10);
   WriteLn(oufile, count);
   WriteLn(oufile, a1, ' ', a2, ' ', a3, ' ', a4);
   WriteLn(oufile, a5, ' ', a6, ' ', a7, ' ', a8);

@@ -291,6 +291,26 @@ TEST_F(Cli, CharacterDevices) {
   EXPECT_EQ(null.err, "");
 }
 
+// Started with standard streams closed, the files take their numbers: the
+// failure report must still stay out of the output file.
+TEST_F(Cli, ClosedStandardStreamsKeepTheReportOutOfTheOutput) {
+  const std::vector<int> closed_sets[] = {{0, 2}, {1, 2}, {0, 1, 2}, {2}};
+  write_bytes(path("in"), "2\n1 2\nbad 4\n");
+  std::string program = binary();
+  for (const std::vector<int>& closed : closed_sets) {
+    SCOPED_TRACE(testing::PrintToString(closed));
+    write_bytes(path("out"), kOld);
+    child_result r = run_child(dir_, [&] {
+      for (int fd : closed) close(fd);
+      execl(program.c_str(), "datamask", "in", "out", nullptr);
+      _exit(96);
+    });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(read_bytes(path("out")), header(2) + pair_line(1, 2));
+    EXPECT_EQ(read_bytes(path("in")), "2\n1 2\nbad 4\n");
+  }
+}
+
 TEST_F(Cli, UnreadableInput) {
   if (geteuid() == 0) GTEST_SKIP() << "root reads any file";
   write_bytes(path("in"), kInput);

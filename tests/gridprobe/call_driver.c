@@ -6,12 +6,18 @@
 #include "gridprobe.h"
 
 /* Script lines: g | r r1 r2 c1 c2 | p a1..a8 | d (delete rods.in) |
-   s (segfault) | k (SIGKILL). Returned values go to argv[2], one a line. */
+   s (segfault) | k (SIGKILL) | e (fail to open a file, unchecked) |
+   i (1 if that failure is still pending, then forget it) | l (CR LF as the
+   runtime's line-break default; C has none). Returned values go to argv[2],
+   one a line. */
 int main(int argc, char** argv) {
   FILE* script;
   FILE* returns;
   char cmd;
   int v[8];
+  /* C keeps no pending I/O error for the library to disturb: a flag stands
+     in for the one the Pascal driver holds. */
+  int held = 0;
   if (argc != 3) return 2;
   script = fopen(argv[1], "r");
   returns = fopen(argv[2], "w");
@@ -30,6 +36,15 @@ int main(int argc, char** argv) {
       report(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
     } else if (cmd == 'd') {
       remove("rods.in");
+    } else if (cmd == 'e') {
+      FILE* missing = fopen("no-such-file", "r");
+      held = missing == NULL;
+      if (missing != NULL) fclose(missing);
+    } else if (cmd == 'i') {
+      fprintf(returns, "%d\n", held);
+      held = 0;
+    } else if (cmd == 'l') {
+      /* stdio has no line-break default for a program to change */
     } else if (cmd == 's') {
       raise(SIGSEGV);
     } else if (cmd == 'k') {

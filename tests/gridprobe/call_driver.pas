@@ -8,7 +8,10 @@ var
   script, returns: text;
   cmd: char;
   v1, v2, v3, v4, v5, v6, v7, v8: longint;
-  junk: file;
+  value: longint;
+  junk, missing: file;
+  { An unchecked I/O error of the program's own, pending around each call. }
+  held: word;
 
 begin
   if ParamCount <> 2 then
@@ -17,21 +20,46 @@ begin
   Reset(script);
   Assign(returns, ParamStr(2));
   Rewrite(returns);
+  held := 0;
   while not SeekEof(script) do
   begin
     Read(script, cmd);
     case cmd of
       'g':
-        WriteLn(returns, gridsize);
+        begin
+          InOutRes := held;
+          value := gridsize;
+          held := IOResult;
+          WriteLn(returns, value);
+        end;
       'r':
         begin
           Read(script, v1, v2, v3, v4);
-          WriteLn(returns, rect(v1, v2, v3, v4));
+          InOutRes := held;
+          value := rect(v1, v2, v3, v4);
+          held := IOResult;
+          WriteLn(returns, value);
         end;
       'p':
         begin
           Read(script, v1, v2, v3, v4, v5, v6, v7, v8);
+          InOutRes := held;
           report(v1, v2, v3, v4, v5, v6, v7, v8);
+        end;
+      'e':
+        begin
+          Assign(missing, 'no-such-file');
+          {$I-}
+          Reset(missing);
+          {$I+}
+          held := IOResult;
+        end;
+      'l':
+        DefaultTextLineBreakStyle := tlbsCRLF;
+      'i':
+        begin
+          WriteLn(returns, Ord(held <> 0));
+          held := 0;
         end;
       'd':
         begin

@@ -303,6 +303,45 @@ std::vector<scenario> scenarios() {
         "report (2,3,2,7,5,9,8,9)\n",
         "1\n2 3 2 7\n5 9 8 9\n", "", "10\n1\n10\n", ending::library, ""},
        std::nullopt});
+  // The program's own unchecked I/O failure, pending across the calls: once
+  // the Pascal form read it as rods.in missing, or stopped on its log write.
+  rows.push_back(
+      {"own I/O error pending from the first call",
+       kWorked,
+       "e\ng\nr 5 5 9 9\ni\np 2 3 2 7 5 9 8 9\n",
+       {"gridsize() = 10\n1 : rect (5,5,9,9) = 1\nreport (2,3,2,7,5,9,8,9)\n",
+        "1\n2 3 2 7\n5 9 8 9\n", "", "10\n1\n1\n", ending::library, ""},
+       std::nullopt});
+  rows.push_back({"own I/O error pending at report",
+                  kWorked,
+                  "r 1 1 1 1\ne\np 1 2 3 4 5 6 7 8\n",
+                  {"1 : rect (1,1,1,1) = 0\nreport (1,2,3,4,5,6,7,8)\n",
+                   "1\n1 2 3 4\n5 6 7 8\n", "", "0\n", ending::library, ""},
+                  std::nullopt});
+  rows.push_back(
+      {"own I/O error pending at a refused call",
+       kWorked,
+       "r 1 1 1 1\ne\nr 0 1 1 1\n",
+       {"1 : rect (1,1,1,1) = 0\n" + rect_line(2, 0, 1, 1, 1, kBadCall),
+        error_out(kBadCall), std::string(kBadCall) + "\n", "0\n",
+        ending::library, ""},
+       std::nullopt});
+  // A Pascal program's own CR LF default once reached rods.log and rods.out.
+  rows.push_back(
+      {"own CR LF line-break default, verdict",
+       kWorked,
+       "l\ng\nr 5 5 9 9\np 2 3 2 7 5 9 8 9\n",
+       {"gridsize() = 10\n1 : rect (5,5,9,9) = 1\nreport (2,3,2,7,5,9,8,9)\n",
+        "1\n2 3 2 7\n5 9 8 9\n", "", "10\n1\n", ending::library, ""},
+       std::nullopt});
+  rows.push_back(
+      {"own CR LF line-break default, error",
+       kWorked,
+       "l\nr 1 1 1 1\nr 0 1 1 1\n",
+       {"1 : rect (1,1,1,1) = 0\n" + rect_line(2, 0, 1, 1, 1, kBadCall),
+        error_out(kBadCall), std::string(kBadCall) + "\n", "0\n",
+        ending::library, ""},
+       std::nullopt});
   const std::string two_calls_log =
       "gridsize() = 10\n1 : rect (1,10,1,10) = 1\n";
   rows.push_back(
