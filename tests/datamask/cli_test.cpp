@@ -311,14 +311,52 @@ TEST_F(Cli, ClosedStandardStreamsKeepTheReportOutOfTheOutput) {
   }
 }
 
-TEST_F(Cli, UnreadableInput) {
-  if (geteuid() == 0) GTEST_SKIP() << "root reads any file";
+struct permission_case {
+  const char* name;
+  std::string input_name, output_name;
+  uint32_t site;
+  std::string output_after;  // "-": no file of that name may exist
+};
+
+const permission_case kPermissions[] = {
+    {"unreadable input", "secret", "out", site_open_input, "-"},
+    {"read-only output", "in", "readonly", site_create_output, kOld},
+    {"output in a read-only directory", "in", "locked/out", site_create_output,
+     "-"},
+};
+
+// Denied access on real files; root runs the binary as nobody, since it
+// reads and writes any file.
+TEST_F(Cli, PermissionTable) {
+  // A copy in the scratch directory: the build tree may be closed to nobody.
+  std::filesystem::copy_file(binary(), path("datamask"));
+  const std::string program = path("datamask");
+  chmod(dir_.c_str(), 0711);
   write_bytes(path("in"), kInput);
-  chmod(path("in").c_str(), 0);
-  child_result r = run(dir_, {"in", "out"});
-  EXPECT_EQ(r.err,
-            report_for("datamask", site_open_input, "File access denied."));
-  EXPECT_FALSE(exists(path("out")));
+  write_bytes(path("secret"), kInput);
+  chmod(path("secret").c_str(), 0);
+  write_bytes(path("readonly"), kOld);
+  chmod(path("readonly").c_str(), 0444);
+  std::filesystem::create_directories(path("locked"));
+  chmod(path("locked").c_str(), 0555);
+  for (const permission_case& c : kPermissions) {
+    SCOPED_TRACE(c.name);
+    child_result r = run_child(dir_, [&] {
+      if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+        _exit(95);
+      execl(program.c_str(), "datamask", c.input_name.c_str(),
+            c.output_name.c_str(), nullptr);
+      _exit(96);
+    });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, report_for("datamask", c.site, "File access denied."));
+    if (c.output_after == "-")
+      EXPECT_FALSE(exists(path(c.output_name)));
+    else
+      EXPECT_EQ(read_bytes(path(c.output_name)), c.output_after);
+  }
+  chmod(path("locked").c_str(), 0755);
 }
 
 // Each check shows its own location.
