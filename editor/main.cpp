@@ -1,7 +1,9 @@
 // main.cpp: the editor program: replays editor.in into editor.out.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "driver.h"
 
@@ -24,7 +26,14 @@ int main() {
   }
   static char out_buffer[1 << 18];
   std::setvbuf(FO, out_buffer, _IOFBF, sizeof out_buffer);
-  run_commands(t);
+  // A script may ask for more text than memory holds: report it, keep what
+  // was printed, and never crash.
+  bool out_of_memory = false;
+  try {
+    run_commands(t);
+  } catch (const std::bad_alloc&) {
+    out_of_memory = true;
+  }
   // A full disk must not pass for a finished replay.
   errno = 0;
   bool written = std::fflush(FO) == 0 && !std::ferror(FO);
@@ -35,6 +44,10 @@ int main() {
   }
   int read_error = input_error();
   std::fclose(F);
+  if (out_of_memory) {
+    std::fputs("editor: out of memory\n", stderr);
+    std::_Exit(1);  // the text may be half-edited: skip its destructor
+  }
   if (!written) return fail("editor.out", write_error);
   if (read_error != 0) return fail("editor.in", read_error);
   return 0;
