@@ -41,6 +41,15 @@ static void cannot_create_out(void) {
   fprintf(stderr, "gridprobe: cannot create rods.out: %s\n", strerror(errno));
 }
 
+/* Closes rods.out; a verdict cut short (a full disk) is said on stderr too. */
+static void close_out(FILE* out) {
+  int failed = ferror(out);
+  if (fclose(out) != 0 || failed) {
+    fprintf(stderr, "gridprobe: cannot write rods.out: %s\n",
+            strerror(errno != 0 ? errno : EIO));
+  }
+}
+
 static void erroroutput(int index) {
   FILE* out = fopen("rods.out", "w");
   int saved_errno = errno;
@@ -51,7 +60,7 @@ static void erroroutput(int index) {
     return;
   }
   fprintf(out, "%d\n%s\n", 0, errmsg[index]);
-  fclose(out);
+  close_out(out);
 }
 
 static void fail(int index) {
@@ -133,6 +142,6 @@ void report(int a1, int a2, int a3, int a4, int a5, int a6, int a7, int a8) {
   }
   fprintf(oufile, "%d\n%d %d %d %d\n%d %d %d %d\n", count, a1, a2, a3, a4, a5,
           a6, a7, a8);
-  fclose(oufile);
+  close_out(oufile);
   exit(0);
 }

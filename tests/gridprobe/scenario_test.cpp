@@ -21,7 +21,7 @@ enum class ending {
 };
 
 // Precondition: a name the library must create is taken by a directory.
-enum class blocked { none, log, out };
+enum class blocked { none, log, out, full };  // full: rods.out is /dev/full
 
 struct outcome {
   std::string log;
@@ -389,6 +389,30 @@ std::vector<scenario> scenarios() {
     row.block = blocked::out;
     rows.push_back(row);
   }
+  // rods.out on a full disk: C says so on stderr and still ends with 0;
+  // Pascal's I/O checking stops the program with a run-time error.
+  if (fs::exists("/dev/full")) {
+    const std::string cut_short =
+        "gridprobe: cannot write rods.out: No space left on device\n";
+    const std::string log =
+        "1 : rect (1,1,1,1) = 0\nreport (1,2,3,4,5,6,7,8)\n";
+    scenario error_row{
+        "error and rods.out on a full disk",
+        std::nullopt,
+        "g\n",
+        {kStaleLog, "", "Cannot open the input file.\n", "", ending::library,
+         cut_short},
+        outcome{kStaleLog, "", "", "", ending::abnormal, ""}};
+    error_row.block = blocked::full;
+    rows.push_back(error_row);
+    scenario report_row{"report and rods.out on a full disk",
+                        kWorked,
+                        "r 1 1 1 1\np 1 2 3 4 5 6 7 8\n",
+                        {log, "", "", "0\n", ending::library, cut_short},
+                        outcome{log, "", "", "0\n", ending::abnormal, ""}};
+    report_row.block = blocked::full;
+    rows.push_back(report_row);
+  }
   return rows;
 }
 
@@ -411,6 +435,8 @@ void expect_outcome(const scenario& row, const form& f, const outcome& want) {
     write_file(work / "rods.log", kStaleLog);
   if (row.block == blocked::out)
     fs::create_directory(work / "rods.out");
+  else if (row.block == blocked::full)
+    fs::create_symlink("/dev/full", work / "rods.out");
   else
     write_file(work / "rods.out", kStaleOut);
 
@@ -418,7 +444,10 @@ void expect_outcome(const scenario& row, const form& f, const outcome& want) {
                                 (dir.path() / "returns").string()},
                                work);
   EXPECT_EQ(read_file(work / "rods.log"), want.log);
-  EXPECT_EQ(read_file(work / "rods.out"), want.out);
+  if (row.block == blocked::full)  // reading /dev/full never ends
+    EXPECT_TRUE(fs::is_symlink(work / "rods.out"));
+  else
+    EXPECT_EQ(read_file(work / "rods.out"), want.out);
   EXPECT_EQ(read_file(dir.path() / "returns"), want.returns);
   switch (want.end) {
     case ending::library:
