@@ -118,7 +118,8 @@ class gap_editor {
     std::vector<char> bigger(capacity);
     if (!buf_.empty()) {  // an empty vector's data() may be null
       std::memcpy(bigger.data(), buf_.data(), gap_start_);
-      std::memcpy(bigger.data() + capacity - after, buf_.data() + gap_end_, after);
+      std::memcpy(bigger.data() + capacity - after, buf_.data() + gap_end_,
+                  after);
     }
     gap_end_ = capacity - after;
     buf_.swap(bigger);

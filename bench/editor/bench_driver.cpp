@@ -1,9 +1,10 @@
 // bench_driver.cpp: times the editor and the baselines side by side on each
 // workload, checks that their outputs agree and prints times, ratios, memory.
 //
-// Usage: editor_bench_driver [--runs N] [--timeout S] DIR WORKLOAD... -- NAME=PATH...
-// DIR holds WORKLOAD.in and WORKLOAD.in.meta (from editor_bench_gen). Each
-// program runs in DIR/run-NAME with editor.in linked to the workload.
+// Usage: editor_bench_driver [--runs N] [--timeout S] DIR WORKLOAD... --
+// NAME=PATH... DIR holds WORKLOAD.in and WORKLOAD.in.meta (from
+// editor_bench_gen). Each program runs in DIR/run-NAME with editor.in linked to
+// the workload.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -61,7 +62,8 @@ double seconds_since(const timespec& t0) {
 }
 
 // One run of path in dir: wall time, CPU time and peak RSS from wait4.
-run_result run_once(const std::string& path, const std::string& dir, unsigned timeout) {
+run_result run_once(const std::string& path, const std::string& dir,
+                    unsigned timeout) {
   run_result r;
   timespec t0;
   clock_gettime(CLOCK_MONOTONIC, &t0);
@@ -82,15 +84,17 @@ run_result run_once(const std::string& path, const std::string& dir, unsigned ti
   }
   r.wall = seconds_since(t0);
   r.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) *
+              1e-6;
   r.max_rss_kb = usage.ru_maxrss;
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
     r.ok = true;
   } else if (WIFSIGNALED(status)) {
     int sig = WTERMSIG(status);
-    r.failure = sig == SIGALRM ? "timed out after " + std::to_string(timeout) + " s"
-                               : std::string("killed by signal ") + std::to_string(sig) +
-                                     " (" + strsignal(sig) + ")";
+    r.failure = sig == SIGALRM
+                    ? "timed out after " + std::to_string(timeout) + " s"
+                    : std::string("killed by signal ") + std::to_string(sig) +
+                          " (" + strsignal(sig) + ")";
   } else {
     r.failure = "exit status " + std::to_string(WEXITSTATUS(status));
   }
@@ -100,13 +104,16 @@ run_result run_once(const std::string& path, const std::string& dir, unsigned ti
 struct file_diff {
   bool same = true;
   bool readable = true;
-  unsigned long long at = 0, line = 0;  // first differing byte, its 0-based line
+  unsigned long long at = 0,
+                     line = 0;  // first differing byte, its 0-based line
   unsigned long long size_a = 0, size_b = 0;
 };
 
 unsigned long long file_size(const std::string& path) {
   struct stat st;
-  return stat(path.c_str(), &st) == 0 ? static_cast<unsigned long long>(st.st_size) : 0;
+  return stat(path.c_str(), &st) == 0
+             ? static_cast<unsigned long long>(st.st_size)
+             : 0;
 }
 
 // Streams both files; the first byte where they differ and its line.
@@ -133,12 +140,14 @@ file_diff compare_files(const std::string& a, const std::string& b) {
       while (i < n && ba[i] == bb[i]) ++i;
       d.same = false;
       d.at += i;
-      d.line += static_cast<unsigned long long>(std::count(ba.begin(), ba.begin() + static_cast<long>(i), '\n'));
+      d.line += static_cast<unsigned long long>(
+          std::count(ba.begin(), ba.begin() + static_cast<long>(i), '\n'));
       break;
     }
     if (na == 0) break;
     d.at += n;
-    d.line += static_cast<unsigned long long>(std::count(ba.begin(), ba.begin() + static_cast<long>(n), '\n'));
+    d.line += static_cast<unsigned long long>(
+        std::count(ba.begin(), ba.begin() + static_cast<long>(n), '\n'));
   }
   std::fclose(fa);
   std::fclose(fb);
@@ -205,8 +214,8 @@ struct null_editor {
 // Finds the first command after which the editor's text or cursor differs
 // from the model: runs prefixes of the script, each ending with Gets of the
 // rest of the text and of the whole text, and bisects.
-void diagnose(const std::string& script_path, const program& ed, const std::string& dir,
-              unsigned timeout) {
+void diagnose(const std::string& script_path, const program& ed,
+              const std::string& dir, unsigned timeout) {
   std::string raw;
   if (!editor_bench::load_file(script_path.c_str(), raw)) {
     std::printf("  cannot read %s\n", script_path.c_str());
@@ -249,7 +258,8 @@ void diagnose(const std::string& script_path, const program& ed, const std::stri
     size_t cut = c == 0 ? header_end : marks[c - 1].end_at;
     std::string s = std::to_string(c + 3);
     s.append(filtered, header_end, cut - header_end);
-    s += "\nGet " + std::to_string(len - pos) + "\nMove 0\nGet " + std::to_string(len) + "\n";
+    s += "\nGet " + std::to_string(len - pos) + "\nMove 0\nGet " +
+         std::to_string(len) + "\n";
     if (!has_cr) return s;
     // Written back in text mode so that every CR reads as it did.
     std::string crlf;
@@ -272,7 +282,8 @@ void diagnose(const std::string& script_path, const program& ed, const std::stri
     run_result r = run_once(ed.path, work, timeout);
     failure = r.ok ? "" : r.failure;
     editor_out.clear();
-    if (!editor_bench::load_file((work + "/editor.out").c_str(), editor_out)) editor_out.clear();
+    if (!editor_bench::load_file((work + "/editor.out").c_str(), editor_out))
+      editor_out.clear();
     std::string filtered_prefix = prefix;
     editor_bench::text_mode_filter(filtered_prefix);
     script_reader in(filtered_prefix.data(), filtered_prefix.size());
@@ -300,27 +311,41 @@ void diagnose(const std::string& script_path, const program& ed, const std::stri
       hi = 0;
     }
   } else {
-    std::printf("  the difference does not show when a prefix of the script is replayed\n");
+    std::printf(
+        "  the difference does not show when a prefix of the script is "
+        "replayed\n");
     return;
   }
   if (hi == 0) {
-    std::printf("  the editor already differs on a script of no commands (count 3: Get, Move 0, Get)\n");
+    std::printf(
+        "  the editor already differs on a script of no commands (count 3: "
+        "Get, Move 0, Get)\n");
   } else {
     const command_mark& m = marks[hi - 1];
-    size_t line = 1 + static_cast<size_t>(std::count(filtered.begin(),
-                                                     filtered.begin() + static_cast<long>(m.word_at), '\n'));
+    size_t line =
+        1 + static_cast<size_t>(std::count(
+                filtered.begin(),
+                filtered.begin() + static_cast<long>(m.word_at), '\n'));
     size_t len0, pos0, len1, pos1;
     model_after(hi - 1, len0, pos0);
     model_after(hi, len1, pos1);
-    std::printf("  FIRST DIFFERING COMMAND: #%zu (ti = %zu) at line %zu of editor.in: \"%s\"\n",
-                hi, hi - 1, line, shown(filtered.substr(m.word_at, m.end_at - m.word_at), 0, 60).c_str());
-    std::printf("  model before it: text length %zu, cursor %zu; after it: length %zu, cursor %zu\n",
-                len0, pos0, len1, pos1);
-    std::printf("  (commands 1..%zu followed by Get rest, Move 0, Get all agree with the model; 1..%zu do not)\n",
-                hi - 1, hi);
+    std::printf(
+        "  FIRST DIFFERING COMMAND: #%zu (ti = %zu) at line %zu of editor.in: "
+        "\"%s\"\n",
+        hi, hi - 1, line,
+        shown(filtered.substr(m.word_at, m.end_at - m.word_at), 0, 60).c_str());
+    std::printf(
+        "  model before it: text length %zu, cursor %zu; after it: length %zu, "
+        "cursor %zu\n",
+        len0, pos0, len1, pos1);
+    std::printf(
+        "  (commands 1..%zu followed by Get rest, Move 0, Get all agree with "
+        "the model; 1..%zu do not)\n",
+        hi - 1, hi);
   }
   agrees(hi);
-  if (!failure.empty()) std::printf("  editor run on that prefix: %s\n", failure.c_str());
+  if (!failure.empty())
+    std::printf("  editor run on that prefix: %s\n", failure.c_str());
   size_t line = 0;
   size_t n = std::min(editor_out.size(), model_out.size());
   size_t i = 0;
@@ -328,7 +353,8 @@ void diagnose(const std::string& script_path, const program& ed, const std::stri
     if (editor_out[i] == '\n') ++line;
     ++i;
   }
-  std::printf("  first differing output line %zu of that prefix run:\n", line + 1);
+  std::printf("  first differing output line %zu of that prefix run:\n",
+              line + 1);
   std::printf("    editor \"%s\"\n", line_of(editor_out, line).c_str());
   std::printf("    model  \"%s\"\n", line_of(model_out, line).c_str());
   std::printf("  prefix script kept in %s/editor.in\n", work.c_str());
@@ -348,9 +374,10 @@ const double kMemoryGoal = 1.5;
 const char* const kBaselines[] = {"string", "rope", "gap"};
 
 int usage(const char* self) {
-  std::fprintf(stderr,
-               "usage: %s [--runs N] [--timeout S] DIR WORKLOAD... -- NAME=PATH...\n",
-               self);
+  std::fprintf(
+      stderr,
+      "usage: %s [--runs N] [--timeout S] DIR WORKLOAD... -- NAME=PATH...\n",
+      self);
   return 2;
 }
 
@@ -360,7 +387,8 @@ int main(int argc, char** argv) {
   int runs = 3;
   unsigned timeout = 600;
   int i = 1;
-  for (; i + 1 < argc && argv[i][0] == '-' && argv[i][1] == '-' && argv[i][2]; i += 2) {
+  for (; i + 1 < argc && argv[i][0] == '-' && argv[i][1] == '-' && argv[i][2];
+       i += 2) {
     if (std::strcmp(argv[i], "--runs") == 0)
       runs = std::max(1, std::atoi(argv[i + 1]));
     else if (std::strcmp(argv[i], "--timeout") == 0)
@@ -371,7 +399,8 @@ int main(int argc, char** argv) {
   if (i >= argc) return usage(argv[0]);
   std::string dir = argv[i++];
   std::vector<std::string> workloads;
-  for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) workloads.push_back(argv[i]);
+  for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
+    workloads.push_back(argv[i]);
   std::vector<program> programs;
   for (++i; i < argc; ++i) {
     const char* eq = std::strchr(argv[i], '=');
@@ -382,7 +411,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s: %s\n", eq + 1, std::strerror(errno));
       return 1;
     }
-    programs.push_back({std::string(static_cast<const char*>(argv[i]), eq), full});
+    programs.push_back(
+        {std::string(static_cast<const char*>(argv[i]), eq), full});
     std::free(full);
   }
   if (workloads.empty() || programs.empty()) return usage(argv[0]);
@@ -392,11 +422,12 @@ int main(int argc, char** argv) {
     return -1;
   };
   int reference = find("string");
-  if (reference < 0) reference = programs[0].name == "floor" && programs.size() > 1 ? 1 : 0;
+  if (reference < 0)
+    reference = programs[0].name == "floor" && programs.size() > 1 ? 1 : 0;
 
   bool trouble = false;
-  std::vector<std::vector<outcome>> results(workloads.size(),
-                                            std::vector<outcome>(programs.size()));
+  std::vector<std::vector<outcome>> results(
+      workloads.size(), std::vector<outcome>(programs.size()));
   std::vector<double> script_mb(workloads.size()), text_mb(workloads.size());
   std::vector<std::string> to_diagnose;
   for (size_t w = 0; w < workloads.size(); ++w) {
@@ -407,10 +438,11 @@ int main(int argc, char** argv) {
     }
     script_mb[w] = static_cast<double>(file_size(script)) / 1048576.0;
     long long final_text = read_meta(script + ".meta", "final_text");
-    text_mb[w] = final_text < 0 ? -1 : static_cast<double>(final_text) / 1048576.0;
+    text_mb[w] =
+        final_text < 0 ? -1 : static_cast<double>(final_text) / 1048576.0;
     std::printf("== %s: script %.2f MB, %lld commands, final text %.2f MB ==\n",
-                workloads[w].c_str(), script_mb[w], read_meta(script + ".meta", "commands"),
-                text_mb[w]);
+                workloads[w].c_str(), script_mb[w],
+                read_meta(script + ".meta", "commands"), text_mb[w]);
     std::fflush(stdout);
     std::vector<std::string> run_dirs;
     for (const program& p : programs) {
@@ -419,7 +451,8 @@ int main(int argc, char** argv) {
       std::remove((d + "/editor.in").c_str());
       std::remove((d + "/editor.out").c_str());
       if (symlink(script.c_str(), (d + "/editor.in").c_str()) != 0) {
-        std::fprintf(stderr, "cannot link %s/editor.in: %s\n", d.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "cannot link %s/editor.in: %s\n", d.c_str(),
+                     std::strerror(errno));
         return 1;
       }
       run_dirs.push_back(d);
@@ -444,14 +477,16 @@ int main(int argc, char** argv) {
         o.max_rss_kb = std::max(o.max_rss_kb, r.max_rss_kb);
       }
     }
-    std::string ref_out = run_dirs[static_cast<size_t>(reference)] + "/editor.out";
+    std::string ref_out =
+        run_dirs[static_cast<size_t>(reference)] + "/editor.out";
     for (size_t p = 0; p < programs.size(); ++p) {
       outcome& o = res[p];
       if (!o.ok) {
         o.verdict = "FAILED: " + o.failure;
         trouble = true;
         // A crash is located like a wrong output; a slow run is not.
-        if (programs[p].name == "editor" && o.failure.rfind("timed out", 0) != 0)
+        if (programs[p].name == "editor" &&
+            o.failure.rfind("timed out", 0) != 0)
           to_diagnose.push_back(workloads[w]);
         continue;
       }
@@ -475,29 +510,32 @@ int main(int argc, char** argv) {
         if (!d.readable)
           std::snprintf(text, sizeof text, "MISMATCH: editor.out missing");
         else
-          std::snprintf(text, sizeof text,
-                        "MISMATCH at byte %llu, output line %llu (sizes %llu vs %llu)", d.at,
-                        d.line + 1, d.size_a, d.size_b);
+          std::snprintf(
+              text, sizeof text,
+              "MISMATCH at byte %llu, output line %llu (sizes %llu vs %llu)",
+              d.at, d.line + 1, d.size_a, d.size_b);
         o.verdict = text;
         o.mismatch = true;
         trouble = true;
         if (programs[p].name == "editor") to_diagnose.push_back(workloads[w]);
       }
     }
-    std::printf("  %-8s %9s %9s %10s  %s\n", "program", "best s", "cpu s", "peak MB",
-                "editor.out");
+    std::printf("  %-8s %9s %9s %10s  %s\n", "program", "best s", "cpu s",
+                "peak MB", "editor.out");
     for (size_t p = 0; p < programs.size(); ++p) {
       const outcome& o = res[p];
       if (o.walls.empty()) {
-        std::printf("  %-8s %9s %9s %10s  %s\n", programs[p].name.c_str(), "-", "-", "-",
-                    o.verdict.c_str());
+        std::printf("  %-8s %9s %9s %10s  %s\n", programs[p].name.c_str(), "-",
+                    "-", "-", o.verdict.c_str());
       } else {
-        std::printf("  %-8s %9.3f %9.3f %10.1f  %s\n", programs[p].name.c_str(), o.best_wall,
-                    o.best_cpu, static_cast<double>(o.max_rss_kb) / 1024.0, o.verdict.c_str());
+        std::printf("  %-8s %9.3f %9.3f %10.1f  %s\n", programs[p].name.c_str(),
+                    o.best_wall, o.best_cpu,
+                    static_cast<double>(o.max_rss_kb) / 1024.0,
+                    o.verdict.c_str());
       }
       if (o.mismatch || !o.ok) {
-        std::printf("  *** %s on %s: %s ***\n", programs[p].name.c_str(), workloads[w].c_str(),
-                    o.verdict.c_str());
+        std::printf("  *** %s on %s: %s ***\n", programs[p].name.c_str(),
+                    workloads[w].c_str(), o.verdict.c_str());
       }
     }
     std::fflush(stdout);
@@ -505,9 +543,12 @@ int main(int argc, char** argv) {
 
   int editor = find("editor");
   if (editor >= 0) {
-    std::printf("\n== goals: the editor's best wall time over the baseline's, same run ==\n");
-    std::printf("%-4s %-16s %8s %8s  %-16s %6s  %-22s %s\n", "", "goal", "ratio", "cpu",
-                "vs fastest", "met", "peak/(text+script)", "met");
+    std::printf(
+        "\n== goals: the editor's best wall time over the baseline's, same run "
+        "==\n");
+    std::printf("%-4s %-16s %8s %8s  %-16s %6s  %-22s %s\n", "", "goal",
+                "ratio", "cpu", "vs fastest", "met", "peak/(text+script)",
+                "met");
     for (size_t w = 0; w < workloads.size(); ++w) {
       const outcome& e = results[w][static_cast<size_t>(editor)];
       const goal* g = nullptr;
@@ -523,12 +564,14 @@ int main(int argc, char** argv) {
           fastest = b;
       }
       if (e.walls.empty()) {
-        std::printf("%-4s editor did not run: %s\n", workloads[w].c_str(), e.verdict.c_str());
+        std::printf("%-4s editor did not run: %s\n", workloads[w].c_str(),
+                    e.verdict.c_str());
         continue;
       }
       std::string goal_text = "-", ratio_text = "-", cpu_text = "-", met = "-";
       if (g) {
-        int b = std::strcmp(g->baseline, "fastest") == 0 ? fastest : find(g->baseline);
+        int b = std::strcmp(g->baseline, "fastest") == 0 ? fastest
+                                                         : find(g->baseline);
         char buf[64];
         std::snprintf(buf, sizeof buf, "<= %.1fx %s", g->limit, g->baseline);
         goal_text = buf;
@@ -545,9 +588,10 @@ int main(int argc, char** argv) {
       std::string fastest_text = "-";
       if (fastest >= 0) {
         char buf[64];
-        std::snprintf(buf, sizeof buf, "%.2fx %s",
-                      e.best_wall / results[w][static_cast<size_t>(fastest)].best_wall,
-                      programs[static_cast<size_t>(fastest)].name.c_str());
+        std::snprintf(
+            buf, sizeof buf, "%.2fx %s",
+            e.best_wall / results[w][static_cast<size_t>(fastest)].best_wall,
+            programs[static_cast<size_t>(fastest)].name.c_str());
         fastest_text = buf;
       }
       std::string memory_text = "-", memory_met = "-";
@@ -560,19 +604,23 @@ int main(int argc, char** argv) {
         memory_text = buf;
         memory_met = ratio <= kMemoryGoal ? "yes" : "NO";
       }
-      std::printf("%-4s %-16s %8s %8s  %-16s %6s  %-22s %s\n", workloads[w].c_str(),
-                  goal_text.c_str(), ratio_text.c_str(), cpu_text.c_str(), fastest_text.c_str(),
-                  met.c_str(), memory_text.c_str(), memory_met.c_str());
+      std::printf("%-4s %-16s %8s %8s  %-16s %6s  %-22s %s\n",
+                  workloads[w].c_str(), goal_text.c_str(), ratio_text.c_str(),
+                  cpu_text.c_str(), fastest_text.c_str(), met.c_str(),
+                  memory_text.c_str(), memory_met.c_str());
     }
     for (const std::string& w : to_diagnose) {
-      std::printf("\n== %s: locating the editor's first wrong command ==\n", w.c_str());
+      std::printf("\n== %s: locating the editor's first wrong command ==\n",
+                  w.c_str());
       std::fflush(stdout);
       std::string script = dir + "/" + w + ".in";
       diagnose(script, programs[static_cast<size_t>(editor)], dir, timeout);
     }
   }
   if (trouble) {
-    std::printf("\n*** SOME PROGRAM FAILED OR DISAGREED: see the lines marked *** above ***\n");
+    std::printf(
+        "\n*** SOME PROGRAM FAILED OR DISAGREED: see the lines marked *** "
+        "above ***\n");
     return 1;
   }
   return 0;

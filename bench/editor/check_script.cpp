@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
           }
           size_t want = static_cast<size_t>(n);
           if (scratch.size() < want) scratch.resize(want);
-          if (in.read_text(scratch.data(), want) != want) fault = "Insert text cut short";
+          if (in.read_text(scratch.data(), want) != want)
+            fault = "Insert text cut short";
           total += n;
           break;
         }
@@ -77,8 +78,9 @@ int main(int argc, char** argv) {
           break;
       }
     if (fault) {
-      std::fprintf(stderr, "%s: command %d (at byte %zu of the filtered script): %s\n", argv[1],
-                   ti + 1, in.offset(), fault);
+      std::fprintf(stderr,
+                   "%s: command %d (at byte %zu of the filtered script): %s\n",
+                   argv[1], ti + 1, in.offset(), fault);
       return 1;
     }
   }

@@ -39,8 +39,8 @@ class random_source {
 struct text_alphabet {
   char map[256];
   text_alphabet() {
-    static const unsigned char odd[16] = {0,   9,   11,  12,  127, 128, 200, 255,
-                                          1,   27,  31,  160, 254, 129, 7,   8};
+    static const unsigned char odd[16] = {0, 9,  11, 12,  127, 128, 200, 255,
+                                          1, 27, 31, 160, 254, 129, 7,   8};
     for (int i = 0; i < 240; ++i) map[i] = static_cast<char>(32 + i % 95);
     for (int i = 0; i < 16; ++i) map[240 + i] = static_cast<char>(odd[i]);
   }
@@ -99,7 +99,8 @@ class script_writer {
   // Move 0, then the whole text in Gets of chunk characters.
   void dump(int64_t chunk = 65536) {
     move(0);
-    for (int64_t at = 0; at < len_; at += chunk) get(std::min(chunk, len_ - at));
+    for (int64_t at = 0; at < len_; at += chunk)
+      get(std::min(chunk, len_ - at));
   }
 
   int64_t len() const { return len_; }
@@ -137,7 +138,8 @@ class script_writer {
 };
 
 int64_t scaled(double scale, int64_t count) {
-  int64_t n = static_cast<int64_t>(std::llround(static_cast<double>(count) * scale));
+  int64_t n =
+      static_cast<int64_t>(std::llround(static_cast<double>(count) * scale));
   return n < 1 ? 1 : n;
 }
 
@@ -241,7 +243,8 @@ void pinned(script_writer& w, random_source&, double scale) {
 
 int main(int argc, char** argv) {
   if (argc != 5) {
-    std::fprintf(stderr, "usage: %s W1|W2|W3|W4|W5 SCALE SEED OUT.in\n", argv[0]);
+    std::fprintf(stderr, "usage: %s W1|W2|W3|W4|W5 SCALE SEED OUT.in\n",
+                 argv[0]);
     return 2;
   }
   std::string name = argv[1];
@@ -253,8 +256,8 @@ int main(int argc, char** argv) {
   }
   // Each workload draws from its own stream of the seed.
   random_source rng(seed * 1000003ULL + static_cast<uint64_t>(name.back()));
-  bool crlf = name == "W1";          // the classic script comes from Windows
-  bool short_words = name == "W3";   // only a word's first letter counts
+  bool crlf = name == "W1";         // the classic script comes from Windows
+  bool short_words = name == "W3";  // only a word's first letter counts
   script_writer w(rng, crlf, short_words);
   if (name == "W1") {
     classic(w, rng, scale);
@@ -278,7 +281,8 @@ int main(int argc, char** argv) {
     std::perror(path.c_str());
     return 1;
   }
-  std::fprintf(f, "%lld%s", static_cast<long long>(w.commands()), crlf ? "\r\n" : "\n");
+  std::fprintf(f, "%lld%s", static_cast<long long>(w.commands()),
+               crlf ? "\r\n" : "\n");
   std::fwrite(w.body().data(), 1, w.body().size(), f);
   if (std::fclose(f) != 0) {
     std::perror(path.c_str());
@@ -290,7 +294,8 @@ int main(int argc, char** argv) {
     std::perror(meta.c_str());
     return 1;
   }
-  std::fprintf(m, "final_text %lld\ncommands %lld\n", static_cast<long long>(final_text),
+  std::fprintf(m, "final_text %lld\ncommands %lld\n",
+               static_cast<long long>(final_text),
                static_cast<long long>(w.commands()));
   if (std::fclose(m) != 0) {
     std::perror(meta.c_str());

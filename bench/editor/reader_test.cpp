@@ -36,7 +36,10 @@ const filter_case kTextMode[] = {
     {"cr before a crlf pair", "\r\r\n", "\r\n"},
     {"pairs in a row", "a\r\n\r\n", "a\n\n"},
     {"byte 26 ends input", std::string("ab\x1a") + "c\r\nd", "ab"},
-    {"byte 26 first", "\x1a" "abc", ""},
+    {"byte 26 first",
+     "\x1a"
+     "abc",
+     ""},
     {"nul is a byte", std::string("a\0b", 3), std::string("a\0b", 3)},
 };
 
@@ -64,8 +67,8 @@ const number_case kNumbers[] = {
     {"4294967298", true, 2, 10},
     {"99999999999999999999", true, -1, 20},  // long saturates, then low bits
     {"-99999999999999999999", true, 0, 21},
-    {"-", false, 0, 1},       // a lone sign is consumed
-    {"-x", false, 0, 1},      // and the byte after it is not
+    {"-", false, 0, 1},   // a lone sign is consumed
+    {"-x", false, 0, 1},  // and the byte after it is not
     {"+ 5", false, 0, 1},
     {" \t\v\f\r\nG", false, 0, 6},  // white space goes, the word stays
     {"", false, 0, 0},
@@ -124,12 +127,14 @@ const script_case kScripts[] = {
     {"space after the number is text", "3\nI 3 a\rb\nG 9", " a\r\n"},
     {"insert cut by byte 26 pads with 255", "3\nG 0\nI 4\nab\x1aG 4", "\n"},
     {"next and prev without numbers", "4\nI 3\nabc\nN\nP\nG 3", "abc\n"},
-    {"a number after next is ignored", "5\nI 3\nabc\nNext\nNext 7\nG 3\nP", "c\n"},
+    {"a number after next is ignored", "5\nI 3\nabc\nNext\nNext 7\nG 3\nP",
+     "c\n"},
     {"lone sign before a line end", "3\nI 2\nxy\nN -\nG 2", "y\n"},
     {"lone sign eats only itself", "3\nI 2\nxy\nN -G 2\nG 1", "y\n"},
     {"move without number does nothing", "3\nI 2\nxy\nM\nG 2", "xy\n"},
     {"no stale number reruns", "4\nI 2\nxy\nG 1\nG\nG 2", "x\nxy\n"},
-    {"safe move, get, delete", "7\nI 3\nabc\nM 99\nG 5\nM -4\nD 99\nG 3", "\n\n"},
+    {"safe move, get, delete", "7\nI 3\nabc\nM 99\nG 5\nM -4\nD 99\nG 3",
+     "\n\n"},
     {"negative counts do nothing", "6\nI 3\nabc\nM 1\nG 99\nD -5\nI -2\nG 9",
      "bc\nbc\n"},
     {"lower case selects nothing", "3\nI 2\nab\ng 2\nG 2", "ab\n"},
@@ -141,11 +146,13 @@ const script_case kScripts[] = {
     {"prev at position 0", "3\nP\nI 1\nz\nG 1", "z\n"},
     {"high bytes kept", "3\nI 2\n\xc8\xff\nD 1\nG 5", "\xff\n"},
     // Stale bytes left behind a moving gap must never show.
-    {"edits before, then after, the cursor", "8\nI 5\nabcde\nM 0\nI 1\nx\nM 5\nI 1\ny\nM 0\nG 7",
-     "xabcdye\n"},
+    {"edits before, then after, the cursor",
+     "8\nI 5\nabcde\nM 0\nI 1\nx\nM 5\nI 1\ny\nM 0\nG 7", "xabcdye\n"},
     {"a growing buffer keeps the text after the cursor",
-     "5\nI 3\nabc\nM 1\nI 5000\n" + std::string(5000, 'q') + "\nM 5001\nG 2", "bc\n"},
-    {"long get crosses the out buffer", "3\nI 40\n0123456789012345678901234567890123456789\nG 40\nG 40",
+     "5\nI 3\nabc\nM 1\nI 5000\n" + std::string(5000, 'q') + "\nM 5001\nG 2",
+     "bc\n"},
+    {"long get crosses the out buffer",
+     "3\nI 40\n0123456789012345678901234567890123456789\nG 40\nG 40",
      "0123456789012345678901234567890123456789\n"
      "0123456789012345678901234567890123456789\n"},
 };
@@ -169,9 +176,11 @@ std::string random_script(uint64_t seed) {
     state ^= state << 17;
     return state % bound;
   };
-  static const char* const kWords[] = {"Insert", "Delete", "Get", "Move", "Next",
-                                       "Prev",   "I",      "G",   "M",    "x", "d"};
-  static const char* const kNumberTexts[] = {"", "0", "1", "-1", "+3", "-", "7"};
+  static const char* const kWords[] = {"Insert", "Delete", "Get", "Move",
+                                       "Next",   "Prev",   "I",   "G",
+                                       "M",      "x",      "d"};
+  static const char* const kNumberTexts[] = {"",   "0", "1", "-1",
+                                             "+3", "-", "7"};
   std::string s = std::to_string(next(60)) + (next(2) ? "\r\n" : "\n");
   for (int i = 0, n = static_cast<int>(next(60)); i < n; ++i) {
     s += kWords[next(11)];
@@ -182,9 +191,12 @@ std::string random_script(uint64_t seed) {
       s += std::to_string(static_cast<int64_t>(next(3000)) - 100);
     s += next(4) ? "\n" : "\r\n";
     // Text for whoever reads it: bytes, line breaks, CRs, sometimes a 26.
-    for (int k = 0, m = static_cast<int>(next(5) == 0 ? next(5000) : 0); k < m; ++k) {
+    for (int k = 0, m = static_cast<int>(next(5) == 0 ? next(5000) : 0); k < m;
+         ++k) {
       uint64_t pick = next(100);
-      s.push_back(pick < 3 ? '\n' : pick < 5 ? '\r' : static_cast<char>(32 + next(224)));
+      s.push_back(pick < 3   ? '\n'
+                  : pick < 5 ? '\r'
+                             : static_cast<char>(32 + next(224)));
     }
     if (next(400) == 0) s.push_back('\x1a');
   }

@@ -61,14 +61,16 @@ bool load_file(const char* path, std::string& out) {
 
 void text_mode_filter(std::string& buf) {
   const void* eof = std::memchr(buf.data(), 26, buf.size());
-  if (eof) buf.resize(static_cast<size_t>(static_cast<const char*>(eof) - buf.data()));
+  if (eof)
+    buf.resize(static_cast<size_t>(static_cast<const char*>(eof) - buf.data()));
   size_t n = buf.size();
   char* s = &buf[0];
   size_t w = 0, r = 0;
   // Copy runs between CRs; only a CR directly before an LF is dropped.
   while (r < n) {
     const void* cr = std::memchr(s + r, '\r', n - r);
-    size_t stop = cr ? static_cast<size_t>(static_cast<const char*>(cr) - s) : n;
+    size_t stop =
+        cr ? static_cast<size_t>(static_cast<const char*>(cr) - s) : n;
     if (w != r) std::memmove(s + w, s + r, stop - r);
     w += stop - r;
     r = stop;
@@ -144,7 +146,8 @@ bool script_reader::read_int(int32_t& value) {
   }
   if (p_ == end_ || *p_ < '0' || *p_ > '9') return false;
   // glibc converts to long (saturating), then stores the low 32 bits.
-  const uint64_t limit = negative ? (uint64_t{1} << 63) : (uint64_t{1} << 63) - 1;
+  const uint64_t limit =
+      negative ? (uint64_t{1} << 63) : (uint64_t{1} << 63) - 1;
   uint64_t acc = 0;
   bool saturated = false;
   for (; p_ < end_ && *p_ >= '0' && *p_ <= '9'; ++p_) {
@@ -175,8 +178,9 @@ size_t script_reader::read_text(char* dst, size_t n) {
     size_t chunk = static_cast<size_t>(end_ - p_);
     if (chunk > n) chunk = n;
     const void* lf = std::memchr(p_, '\n', chunk);
-    size_t run = lf ? static_cast<size_t>(static_cast<const unsigned char*>(lf) - p_)
-                    : chunk;
+    size_t run =
+        lf ? static_cast<size_t>(static_cast<const unsigned char*>(lf) - p_)
+           : chunk;
     std::memcpy(dst, p_, run);
     dst += run;
     n -= run;

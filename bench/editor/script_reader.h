@@ -11,7 +11,8 @@ namespace editor_bench {
 // Reads a whole file into out; false with errno set when it cannot.
 bool load_file(const char* path, std::string& out);
 
-// Windows text mode: CR LF reads as LF, a lone CR is a byte, byte 26 ends input.
+// Windows text mode: CR LF reads as LF, a lone CR is a byte, byte 26 ends
+// input.
 void text_mode_filter(std::string& buf);
 
 // Output collected in one big buffer; goes to fd, or to sink when fd < 0.

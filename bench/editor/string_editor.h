@@ -14,7 +14,7 @@ class string_editor {
   void Move(int32_t p) {
     if (p < 0) p = 0;
     pos_ = static_cast<size_t>(p) > text_.size() ? text_.size()
-                                                  : static_cast<size_t>(p);
+                                                 : static_cast<size_t>(p);
   }
   void Next() {
     if (pos_ < text_.size()) ++pos_;

@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::filesystem::path arg(argv[i]);
     if (std::filesystem::is_directory(arg)) {
-      for (const auto& entry : std::filesystem::recursive_directory_iterator(arg))
+      for (const auto& entry :
+           std::filesystem::recursive_directory_iterator(arg))
         if (entry.is_regular_file()) {
           replay_file(entry.path());
           ++replayed;

@@ -396,13 +396,12 @@ std::vector<scenario> scenarios() {
         "gridprobe: cannot write rods.out: No space left on device\n";
     const std::string log =
         "1 : rect (1,1,1,1) = 0\nreport (1,2,3,4,5,6,7,8)\n";
-    scenario error_row{
-        "error and rods.out on a full disk",
-        std::nullopt,
-        "g\n",
-        {kStaleLog, "", "Cannot open the input file.\n", "", ending::library,
-         cut_short},
-        outcome{kStaleLog, "", "", "", ending::abnormal, ""}};
+    scenario error_row{"error and rods.out on a full disk",
+                       std::nullopt,
+                       "g\n",
+                       {kStaleLog, "", "Cannot open the input file.\n", "",
+                        ending::library, cut_short},
+                       outcome{kStaleLog, "", "", "", ending::abnormal, ""}};
     error_row.block = blocked::full;
     rows.push_back(error_row);
     scenario report_row{"report and rods.out on a full disk",
