@@ -1,0 +1,37 @@
+/* main.c: gridprobe-manager picks its form from its arguments. */
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include "forms.h"
+
+static int is_fifo(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0 && S_ISFIFO(st.st_mode);
+}
+
+static int is_dir(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+static int usage(void) {
+  fputs(
+      "usage: gridprobe-manager run [--wall SECONDS] [--user NAME] "
+      "[--chdir DIR] -- PROGRAM [ARGS...]\n"
+      "       gridprobe-manager check RODS_IN RODS_OUT [--full F] [--zero Z]\n"
+      "       gridprobe-manager FIFO_FROM_USER FIFO_TO_USER\n"
+      "       gridprobe-manager INPUT ANSWER FEEDBACK_DIR [ARGS...]\n",
+      stderr);
+  return 1;
+}
+
+int main(int argc, char** argv) {
+  if (argc >= 2 && strcmp(argv[1], "run") == 0) return run_main(argc, argv);
+  if (argc >= 2 && strcmp(argv[1], "check") == 0)
+    return check_main(argc, argv);
+  if (argc == 3 && is_fifo(argv[1]) && is_fifo(argv[2]))
+    return cms_main(argc, argv);
+  if (argc >= 4 && is_dir(argv[3])) return kattis_main(argc, argv);
+  return usage();
+}

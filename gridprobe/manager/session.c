@@ -1,0 +1,251 @@
+/* session.c: the linked grader's rules and bytes, driven by request lines. */
+#include "session.h"
+
+#include <limits.h>
+#include <stdarg.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "../load_rods.h"
+#include "wire.h"
+
+static const char* const errmsg[10] = {
+    "Cannot open the input file.",
+    "Invalid input file.",
+    "N is out of range. (should be 5~10000)",
+    "One of the coordinates is out of range.",
+    "ROD1 is not valid.",
+    "ROD2 is not valid.",
+    "Cannot create the log file.",
+    "Invalid library function call.",
+    "Too many rect() calls.",
+    "No rect() call.",
+};
+
+const char* gp_message(int index) {
+  return index >= 0 && index < 10 ? errmsg[index] : "";
+}
+
+/* Reads a decimal int (optional '-') from *p up to end; 1 on success. */
+static int score_number(const char** p, const char* end, int* value) {
+  const char* q = *p;
+  long long v = 0;
+  int negative = 0, digits = 0;
+  while (q < end && (*q == ' ' || *q == '\t')) ++q;
+  if (q < end && *q == '-') {
+    negative = 1;
+    ++q;
+  }
+  while (q < end && *q >= '0' && *q <= '9') {
+    v = v * 10 + (*q - '0');
+    if (v > INT_MAX) return 0;
+    ++digits;
+    ++q;
+  }
+  if (digits == 0) return 0;
+  *value = negative ? (int)-v : (int)v;
+  *p = q;
+  return 1;
+}
+
+int gp_find_score(const char* bytes, size_t len, int* full, int* zero) {
+  const char* p = bytes;
+  const char* end = bytes + len;
+  while (p < end) {
+    const char* eol = memchr(p, '\n', (size_t)(end - p));
+    const char* line_end = eol != NULL ? eol : end;
+    const char* q = p;
+    while (q < line_end && (*q == ' ' || *q == '\t' || *q == '\r')) ++q;
+    if (line_end - q >= 5 && memcmp(q, "score", 5) == 0 &&
+        (line_end - q == 5 || q[5] == ' ' || q[5] == '\t' || q[5] == '\r')) {
+      int f, z;
+      q += 5;
+      if (!score_number(&q, line_end, &f) || !score_number(&q, line_end, &z))
+        return -1;
+      while (q < line_end && (*q == ' ' || *q == '\t' || *q == '\r')) ++q;
+      if (q != line_end || f < 0 || z < f) return -1;
+      *full = f;
+      *zero = z;
+      return 1;
+    }
+    p = eol != NULL ? eol + 1 : end;
+  }
+  return 0;
+}
+
+int gp_case_load(FILE* in, struct gp_case* c, int* score_ok) {
+  int index = load_rods(in, &c->n, c->coord);
+  char* rest = NULL;
+  size_t len = 0, cap = 0;
+  int ch;
+  c->full = c->zero = GP_DEFAULT_SCORE_LIMIT;
+  *score_ok = 1;
+  if (index >= 0) return index;
+  /* The tail is the task author's, bounded by the file; read it whole. */
+  while ((ch = getc(in)) != EOF) {
+    if (len == cap) {
+      size_t ncap = cap != 0 ? cap * 2 : 256;
+      char* grown = realloc(rest, ncap);
+      if (grown == NULL) break;
+      rest = grown;
+      cap = ncap;
+    }
+    rest[len++] = (char)ch;
+  }
+  if (gp_find_score(rest != NULL ? rest : "", len, &c->full, &c->zero) < 0) {
+    *score_ok = 0;
+    c->full = c->zero = GP_DEFAULT_SCORE_LIMIT;
+  }
+  free(rest);
+  return -1;
+}
+
+int gp_session_load(struct gp_session* s, FILE* rods_in, int log_ok) {
+  memset(s, 0, sizeof *s);
+  s->outcome = GP_RUNNING;
+  s->error = -1;
+  s->score_ok = 1;
+  if (rods_in == NULL)
+    s->load_error = 0;
+  else
+    s->load_error = gp_case_load(rods_in, &s->c, &s->score_ok);
+  if (s->load_error < 0 && !log_ok) s->load_error = 6;
+  return s->load_error;
+}
+
+void gp_session_free(struct gp_session* s) {
+  free(s->log);
+  s->log = NULL;
+  s->log_len = s->log_cap = 0;
+}
+
+static void log_printf(struct gp_session* s, const char* fmt, ...) {
+  char line[200];
+  va_list ap;
+  int n;
+  va_start(ap, fmt);
+  n = vsnprintf(line, sizeof line, fmt, ap);
+  va_end(ap);
+  if (n < 0) return;
+  if (s->log_len + (size_t)n > s->log_cap) {
+    size_t ncap = s->log_cap != 0 ? s->log_cap : 4096;
+    char* grown;
+    while (ncap < s->log_len + (size_t)n) ncap *= 2;
+    grown = realloc(s->log, ncap);
+    if (grown == NULL) {
+      s->log_failed = 1;
+      return;
+    }
+    s->log = grown;
+    s->log_cap = ncap;
+  }
+  memcpy(s->log + s->log_len, line, (size_t)n);
+  s->log_len += (size_t)n;
+}
+
+static enum gp_step end_error(struct gp_session* s, int index) {
+  s->outcome = GP_ERROR;
+  s->error = index;
+  return GP_END;
+}
+
+/* The first call of any kind loads the case, as init does; 0 if it failed. */
+static int first_call(struct gp_session* s) {
+  if (s->initialized) return 1;
+  s->initialized = 1;
+  if (s->load_error >= 0) {
+    end_error(s, s->load_error);
+    return 0;
+  }
+  return 1;
+}
+
+enum gp_step gp_session_request(struct gp_session* s, const char* line,
+                                size_t len, int* reply) {
+  struct gp_request q;
+  const int* k = s->c.coord;
+  if (s->outcome != GP_RUNNING) return GP_END;
+  if (!first_call(s)) return GP_END;
+  if (!gp_parse_request(line, len, &q)) {
+    /* Not a call the library has: logged as a refused call of its own. */
+    log_printf(s, "%s\n", errmsg[7]);
+    return end_error(s, 7);
+  }
+  switch (q.kind) {
+    case GP_REQ_GRIDSIZE:
+      log_printf(s, "gridsize() = %d\n", s->c.n);
+      *reply = s->c.n;
+      return GP_REPLY;
+    case GP_REQ_RECT: {
+      int r1 = q.v[0], r2 = q.v[1], c1 = q.v[2], c2 = q.v[3];
+      int n = s->c.n;
+      ++s->count;
+      log_printf(s, "%d : rect (%d,%d,%d,%d) = ", s->count, r1, r2, c1, c2);
+      if (r1 < 1 || r1 > n || r2 < 1 || r2 > n || c1 < 1 || c1 > n ||
+          c2 < 1 || c2 > n || r1 > r2 || c1 > c2) {
+        log_printf(s, "%s\n", errmsg[7]);
+        return end_error(s, 7);
+      }
+      if (s->count > GP_MAX_RECT_CALLS) {
+        log_printf(s, "%s\n", errmsg[8]);
+        return end_error(s, 8);
+      }
+      if (k[2] >= r1 && k[0] <= r2 && k[3] >= c1 && k[1] <= c2)
+        *reply = 1;
+      else if (k[6] >= r1 && k[4] <= r2 && k[7] >= c1 && k[5] <= c2)
+        *reply = 1;
+      else
+        *reply = 0;
+      log_printf(s, "%d\n", *reply);
+      return GP_REPLY;
+    }
+    case GP_REQ_REPORT:
+      log_printf(s, "report (%d,%d,%d,%d,%d,%d,%d,%d)\n", q.v[0], q.v[1],
+                 q.v[2], q.v[3], q.v[4], q.v[5], q.v[6], q.v[7]);
+      if (s->count == 0) return end_error(s, 9);
+      memcpy(s->answer, q.v, sizeof s->answer);
+      s->outcome = GP_REPORTED;
+      return GP_END;
+  }
+  return end_error(s, 7);
+}
+
+void gp_session_truncated(struct gp_session* s) {
+  if (s->outcome != GP_RUNNING) return;
+  if (!first_call(s)) return;
+  log_printf(s, "%s\n", errmsg[7]);
+  end_error(s, 7);
+}
+
+void gp_session_no_report(struct gp_session* s) {
+  if (s->outcome == GP_RUNNING) s->outcome = GP_NO_REPORT;
+}
+
+int gp_session_log_touched(const struct gp_session* s) {
+  return s->initialized && s->load_error < 0;
+}
+
+const char* gp_session_log(const struct gp_session* s, size_t* len) {
+  *len = s->log_len;
+  return s->log != NULL ? s->log : "";
+}
+
+size_t gp_session_out(const struct gp_session* s, char* buf) {
+  int n;
+  if (s->outcome == GP_ERROR)
+    n = snprintf(buf, GP_OUT_MAX, "0\n%s\n", errmsg[s->error]);
+  else if (s->outcome == GP_REPORTED)
+    n = snprintf(buf, GP_OUT_MAX, "%d\n%d %d %d %d\n%d %d %d %d\n", s->count,
+                 s->answer[0], s->answer[1], s->answer[2], s->answer[3],
+                 s->answer[4], s->answer[5], s->answer[6], s->answer[7]);
+  else
+    return 0;
+  return n > 0 ? (size_t)n : 0;
+}
+
+const char* gp_session_stdout_line(const struct gp_session* s, char* buf,
+                                   size_t size) {
+  if (s->outcome != GP_ERROR) return NULL;
+  snprintf(buf, size, "%s\n", errmsg[s->error]);
+  return buf;
+}
