@@ -46,8 +46,9 @@ static int read_number(FILE* in, long long* value) {
   return 1;
 }
 
-/* Steps 4 to 9 of loading rods.in: fills n and coord (sr1 sc1 sr2 sc2 sp1 sq1
-   sp2 sq2) and returns -1, or returns the failure's index 1 to 5. */
+/* Reads N and the eight coordinates of rods.in and checks their ranges and
+   the rods' shapes: fills n and coord (sr1 sc1 sr2 sc2 sp1 sq1 sp2 sq2) and
+   returns -1, or returns the index 1 to 5 of the first failure found. */
 static int load_rods(FILE* in, int* n, int coord[8]) {
   long long wide_n;
   long long wide[8];
