@@ -13,8 +13,15 @@ pending_error io_error;
 
 namespace {
 
-void fail(int32_t code) { io_error = {code, false}; }
-void fail_errno(int err) { io_error = errno_error(err); }
+// Failures are only recorded here; the caller reports them later.
+void set_pending_error(int32_t code) { io_error = {code, false}; }
+void set_pending_errno(int err) { io_error = errno_error(err); }
+
+// A byte above 32 continues the token a number was read from.
+bool token_continues(const unsigned char* q, const unsigned char* limit) {
+  if (q >= limit) return false;
+  return *q > 32;
+}
 
 // An empty element, or one holding a byte of code 1 to 32, stays one token
 // only inside quotes.
@@ -38,10 +45,10 @@ std::string directory_of(const std::string& path) {
 
 // A missing name says nothing of which part is missing: the directory decides.
 void fail_open(int err, const std::string& name) {
-  fail_errno(err);
+  set_pending_errno(err);
   if (!io_error.raw && io_error.code == kFileNotFound &&
       !os.is_directory(directory_of(name).c_str()))
-    fail(kInvalidFilename);
+    set_pending_error(kInvalidFilename);
 }
 
 // Writes the whole buffer; a write that accepts nothing means a full device.
@@ -49,11 +56,11 @@ bool write_all(int fd, const unsigned char* bytes, size_t n) {
   while (n > 0) {
     ssize_t put = os.write(fd, bytes, n);
     if (put < 0) {
-      fail_errno(errno);
+      set_pending_errno(errno);
       return false;
     }
     if (put == 0) {
-      fail(kDiskFull);
+      set_pending_error(kDiskFull);
       return false;
     }
     bytes += put;
@@ -75,7 +82,7 @@ bool open_standard_output(text_record& f) {
   f.standard = true;
   file_info info;
   if (os.identify(f.fd, &info) != 0) {
-    fail(kNotOpenForOutput);
+    set_pending_error(kNotOpenForOutput);
     return false;
   }
   f.flush_at_line_end = info.kind == file_kind::character;
@@ -89,7 +96,7 @@ bool open_standard_output(text_record& f) {
 bool ready_for_output(text_record& f) {
   if (f.mode == file_mode::writing) return true;
   if (f.mode == file_mode::closed && !f.bound) return open_standard_output(f);
-  fail(kNotOpenForOutput);
+  set_pending_error(kNotOpenForOutput);
   return false;
 }
 
@@ -106,7 +113,7 @@ void fill(text_record& f, size_t want) {
       f.end += static_cast<size_t>(got);
     } else {
       // A failed read ends the input too; the check reports it.
-      if (got < 0) fail_errno(errno);
+      if (got < 0) set_pending_errno(errno);
       f.source_done = true;
     }
   }
@@ -171,7 +178,7 @@ void reset_file(text_record& f) {
   if (f.standard) {
     f.fd = kStdInput;
   } else if (f.name.size() > kMaxName) {
-    fail(kInvalidFilename);
+    set_pending_error(kInvalidFilename);
     return;
   } else {
     f.fd = os.open_read(f.name.c_str());
@@ -184,13 +191,13 @@ void reset_file(text_record& f) {
   if (os.identify(f.fd, &info) != 0) {
     int err = errno;
     if (!f.standard) os.close(f.fd);
-    fail_errno(err);
+    set_pending_errno(err);
     return;
   }
   // The platform opens a directory for reading; the user named no file.
   if (info.kind == file_kind::directory) {
     if (!f.standard) os.close(f.fd);
-    fail(kAccessDenied);
+    set_pending_error(kAccessDenied);
     return;
   }
   f.device = info.device;
@@ -208,7 +215,7 @@ void rewrite_file(text_record& f) {
     return;
   }
   if (f.name.size() > kMaxName) {
-    fail(kInvalidFilename);
+    set_pending_error(kInvalidFilename);
     return;
   }
   int fd = os.open_write(f.name.c_str());
@@ -219,7 +226,7 @@ void rewrite_file(text_record& f) {
   file_info info;
   if (os.identify(fd, &info) != 0) {
     os.close(fd);
-    fail(kNotOpenForOutput);
+    set_pending_error(kNotOpenForOutput);
     return;
   }
   // The input is shared for reading only: writing over it is refused
@@ -227,13 +234,13 @@ void rewrite_file(text_record& f) {
   if (&f != &infile && infile.mode == file_mode::reading &&
       info.device == infile.device && info.inode == infile.inode) {
     os.close(fd);
-    fail(kSharingViolation);
+    set_pending_error(kSharingViolation);
     return;
   }
   if (info.kind == file_kind::regular && os.truncate(fd) != 0) {
     int err = errno;
     os.close(fd);
-    fail_errno(err);
+    set_pending_errno(err);
     return;
   }
   f.fd = fd;
@@ -243,12 +250,12 @@ void rewrite_file(text_record& f) {
 
 void close_file(text_record& f) {
   if (f.mode == file_mode::closed) {
-    fail(kNotOpen);
+    set_pending_error(kNotOpen);
     return;
   }
   if (f.mode == file_mode::writing && !flush_file(f)) return;
   f.mode = file_mode::closed;
-  if (!f.standard && os.close(f.fd) != 0) fail_errno(errno);
+  if (!f.standard && os.close(f.fd) != 0) set_pending_errno(errno);
   f.fd = -1;
 }
 
@@ -328,7 +335,8 @@ bool parse_common(const unsigned char*& p, const unsigned char* limit,
       pattern = pattern << 4 | d;
       ++q;
     }
-    if (q == digits || q - digits > 8 || (q<limit&& * q> 32)) return false;
+    if (q == digits || q - digits > 8 || token_continues(q, limit))
+      return false;
     value = static_cast<int32_t>(negative ? 0u - pattern : pattern);
   } else {
     uint64_t magnitude = 0;
@@ -384,7 +392,7 @@ bool parse_token(const unsigned char* t, size_t n, int32_t& value) {
 
 int32_t read_int(text_record& f) {
   if (f.mode != file_mode::reading) {
-    fail(kNotOpenForInput);
+    set_pending_error(kNotOpenForInput);
     return 0;
   }
   for (;;) {
@@ -408,10 +416,10 @@ int32_t read_int(text_record& f) {
     f.pos += static_cast<size_t>(p - token);
     return value;
   }
-  while (p<limit&& * p> 32) ++p;
+  while (token_continues(p, limit)) ++p;
   f.pos += static_cast<size_t>(p - token);
   if (!parse_token(token, static_cast<size_t>(p - token), value)) {
-    fail(kInvalidNumber);
+    set_pending_error(kInvalidNumber);
     return 0;
   }
   return value;
