@@ -15,7 +15,9 @@ namespace {
 int above_standard(int fd) {
   if (fd < 0 || fd > kStdError) return fd;
   int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, kStdError + 1);
-  int err = errno;
+  // A descriptor limit of 3 or less refuses any number above 2 with EINVAL;
+  // the cause is still the limit.
+  int err = moved < 0 && errno == EINVAL ? EMFILE : errno;
   ::close(fd);
   errno = err;
   return moved;
@@ -28,11 +30,30 @@ int posix_open_read(const char* path) {
   return above_standard(fd);
 }
 
-int posix_open_write(const char* path) {
+int open_retrying(const char* path, int flags) {
   int fd;
-  do fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  do fd = ::open(path, flags | O_CLOEXEC, 0666);
   while (fd < 0 && errno == EINTR);
-  return above_standard(fd);
+  return fd;
+}
+
+// A file this call created is removed again when its descriptor cannot be
+// kept: a failed creation leaves no new file behind.
+int posix_open_write(const char* path) {
+  int fd = open_retrying(path, O_WRONLY);
+  if (fd >= 0 || errno != ENOENT) return above_standard(fd);
+  fd = open_retrying(path, O_WRONLY | O_CREAT | O_EXCL);
+  // Made meanwhile, or a dangling symbolic link: create as before.
+  if (fd < 0 && errno == EEXIST)
+    return above_standard(open_retrying(path, O_WRONLY | O_CREAT));
+  if (fd < 0) return fd;
+  int moved = above_standard(fd);
+  if (moved < 0) {
+    int err = errno;
+    ::unlink(path);
+    errno = err;
+  }
+  return moved;
 }
 
 int posix_truncate(int fd) { return ::ftruncate(fd, 0); }
@@ -94,4 +115,8 @@ os_calls os = {posix_open_read, posix_open_write,   posix_truncate,
                posix_identify,  posix_is_directory, posix_module_path,
                posix_exit};
 
-void platform_start() { std::signal(SIGPIPE, SIG_IGN); }
+// A file-size limit then shows as a failed write (EFBIG), not a signal.
+void platform_start() {
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
+}

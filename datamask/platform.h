@@ -35,5 +35,6 @@ struct os_calls {
 
 extern os_calls os;  // platform.cpp: the POSIX calls
 
-// Once at start: a closed pipe must show as a failed write, not a signal.
+// Once at start: a closed pipe or a file-size limit must show as a failed
+// write, not a signal.
 void platform_start();
