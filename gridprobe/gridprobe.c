@@ -2,9 +2,11 @@
 #include "gridprobe.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "load_rods.h"
 
@@ -22,6 +24,8 @@ static FILE* lgfile;
 static FILE* oufile;
 /* Left open on a failed load; kept here so the end of the process owns it. */
 static FILE* rods_in;
+/* rods.log's first failed write has been said on stderr. */
+static int log_failed;
 
 static const char* const errmsg[10] = {
     "Cannot open the input file.",
@@ -35,6 +39,17 @@ static const char* const errmsg[10] = {
     "Too many rect() calls.",
     "No rect() call.",
 };
+
+/* A file opened while 0, 1 or 2 is closed would take that number, and the
+   standard streams would write into it: hold each free one on /dev/null. */
+static void keep_standard_descriptors(void) {
+  int fd;
+  for (fd = 0; fd <= 2; ++fd)
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      int held = open("/dev/null", O_RDWR);
+      if (held >= 0 && held != fd) close(held);
+    }
+}
 
 /* Without rods.out the verdict would be lost silently: say so on stderr. */
 static void cannot_create_out(void) {
@@ -51,8 +66,11 @@ static void close_out(FILE* out) {
 }
 
 static void erroroutput(int index) {
-  FILE* out = fopen("rods.out", "w");
-  int saved_errno = errno;
+  FILE* out;
+  int saved_errno;
+  keep_standard_descriptors();
+  out = fopen("rods.out", "w");
+  saved_errno = errno;
   printf("%s\n", errmsg[index]);
   if (out == NULL) {
     errno = saved_errno;
@@ -68,8 +86,26 @@ static void fail(int index) {
   exit(0);
 }
 
+/* A transcript lost on a full disk is said once on stderr; the verdict and
+   the exit status stay as they are. */
+static void check_log(int failed) {
+  if (!failed || log_failed) return;
+  log_failed = 1;
+  fprintf(stderr, "gridprobe: cannot write rods.log: %s\n",
+          strerror(errno != 0 ? errno : EIO));
+}
+
 /* Each transcript line reaches the file at once: a crash must not lose it. */
-static void end_log_line(void) { fflush(lgfile); }
+static void end_log_line(void) {
+  errno = 0;
+  check_log(fflush(lgfile) != 0 || ferror(lgfile));
+}
+
+static void close_log(void) {
+  int failed = ferror(lgfile);
+  errno = 0;
+  check_log(fclose(lgfile) != 0 || failed);
+}
 
 static void init(void) {
   int coord[8];
@@ -77,6 +113,7 @@ static void init(void) {
   if (gridprobe_initialized != 0) return;
   gridprobe_initialized = 1;
   count = 0;
+  keep_standard_descriptors();
   rods_in = fopen("rods.in", "rt");
   if (rods_in == NULL) fail(0);
   index = load_rods(rods_in, &N, coord);
@@ -105,7 +142,7 @@ int gridsize(void) {
 /* Ends a refused rect call: message on its log line, log closed, verdict. */
 static void refuse(int index) {
   fprintf(lgfile, "%s\n", errmsg[index]);
-  fclose(lgfile);
+  close_log();
   fail(index);
 }
 
@@ -133,8 +170,9 @@ void report(int a1, int a2, int a3, int a4, int a5, int a6, int a7, int a8) {
   if (gridprobe_initialized == 0) init();
   fprintf(lgfile, "report (%d,%d,%d,%d,%d,%d,%d,%d)\n", a1, a2, a3, a4, a5, a6,
           a7, a8);
-  fclose(lgfile);
+  close_log();
   if (count == 0) fail(9);
+  keep_standard_descriptors();
   oufile = fopen("rods.out", "w");
   if (oufile == NULL) {
     cannot_create_out();

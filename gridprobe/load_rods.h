@@ -13,8 +13,8 @@
 #endif
 
 /* Reads one "%d" number: blanks, a sign, digits. The value is kept whole up to
-   64 bits so that a number too wide for an int reads as out of range instead
-   of wrapping into range; one wider than 64 bits cannot be read. */
+   64 bits and pinned at the 64-bit limits beyond, so a number too wide for an
+   int reads as out of range instead of wrapping into range. */
 static int read_number(FILE* in, long long* value) {
   int ch;
   int negative = 0;
@@ -38,7 +38,8 @@ static int read_number(FILE* in, long long* value) {
     ch = getc(in);
   }
   if (ch != EOF) ungetc(ch, in);
-  if (digits == 0 || overflow) return 0;
+  if (digits == 0) return 0;
+  if (overflow) magnitude = limit + (unsigned long long)negative;
   if (!negative)
     *value = (long long)magnitude;
   else /* -2^63 has no positive counterpart: negate one less, then step. */

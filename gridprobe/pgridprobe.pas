@@ -14,6 +14,9 @@ procedure report(a1, a2, a3, a4, a5, a6, a7, a8: longint);
 
 implementation
 
+uses
+  BaseUnix;
+
 const
   { Each limit written once. }
   max_rect_calls = 400;
@@ -41,10 +44,26 @@ var
   lgfile: text;
   oufile: text;
 
+{ A file opened while 0, 1 or 2 is closed would take that number, and Input,
+  Output or StdErr would reach it: hold each free one on /dev/null. }
+procedure keep_standard_descriptors;
+var
+  fd, held: cint;
+begin
+  for fd := 0 to 2 do
+    if (fpFcntl(fd, F_GETFD) = -1) and (fpgeterrno = ESysEBADF) then
+    begin
+      held := fpOpen('/dev/null', O_RDWR);
+      if (held >= 0) and (held <> fd) then
+        fpClose(held);
+    end;
+end;
+
 procedure erroroutput(index: smallint);
 var
   f: text;
 begin
+  keep_standard_descriptors;
   {$I+}
   Assign(f, 'rods.out');
   Rewrite(f);
@@ -62,46 +81,101 @@ begin
   Halt(0);
 end;
 
+{ The next byte of f, or -1 at its end or on a read error. }
+function next_char(var f: text): longint;
+var
+  ch: char;
+  at_end: boolean;
+begin
+  next_char := -1;
+  {$I-}
+  at_end := Eof(f);
+  if (IOResult <> 0) or at_end then
+    exit;
+  Read(f, ch);
+  if IOResult <> 0 then
+    exit;
+  {$I+}
+  next_char := Ord(ch);
+end;
+
+{ One number as C's "%d" reads it: blanks as C's isspace knows them (so not
+  NUL), a sign, digits, of any length. ahead holds the byte after the last one
+  taken. Kept whole up to 64 bits and pinned beyond, so a number too wide for
+  a longint reads as out of range instead of wrapping into range. }
+function read_number(var f: text; var ahead: longint;
+                     var value: int64): boolean;
+var
+  negative, overflow, any_digit: boolean;
+  magnitude: int64;
+  digit: longint;
+begin
+  read_number := false;
+  while (ahead = 32) or ((ahead >= 9) and (ahead <= 13)) do
+    ahead := next_char(f);
+  negative := ahead = Ord('-');
+  if negative or (ahead = Ord('+')) then
+    ahead := next_char(f);
+  overflow := false;
+  any_digit := false;
+  magnitude := 0;
+  while (ahead >= Ord('0')) and (ahead <= Ord('9')) do
+  begin
+    digit := ahead - Ord('0');
+    if magnitude > (high(int64) - digit) div 10 then
+      overflow := true
+    else
+      magnitude := magnitude * 10 + digit;
+    any_digit := true;
+    ahead := next_char(f);
+  end;
+  if not any_digit then
+    exit;
+  if overflow then
+    magnitude := high(int64);
+  if negative then
+    value := -magnitude
+  else
+    value := magnitude;
+  read_number := true;
+end;
+
 procedure init;
 var
   infile: text;
-  { Read whole up to 64 bits: a number too wide for a longint must not wrap
-    into range; one wider than 64 bits is an I/O error. }
+  ahead: longint;
   wide_n: int64;
-  w1, w2, w3, w4, w5, w6, w7, w8: int64;
+  w: array[1..8] of int64;
+  i: longint;
 begin
   if gridprobe_initialized <> 0 then
     exit;
   gridprobe_initialized := 1;
   count := 0;
+  keep_standard_descriptors;
   Assign(infile, 'rods.in');
   {$I-}
   Reset(infile);
   {$I+}
   if IOResult <> 0 then
     fail(0);
-  {$I-}
-  Read(infile, wide_n);
-  {$I+}
-  if IOResult <> 0 then
+  { Our own scanner: Read cuts a number past 255 characters and skips NUL. }
+  ahead := next_char(infile);
+  if not read_number(infile, ahead, wide_n) then
     fail(1);
   if (wide_n < min_n) or (wide_n > max_n) then
     fail(2);
-  {$I-}
-  Read(infile, w1, w2, w3, w4, w5, w6, w7, w8);
-  {$I+}
-  if IOResult <> 0 then
-    fail(1);
-  if (w1 < 1) or (w1 > wide_n) or (w2 < 1) or (w2 > wide_n) or
-     (w3 < 1) or (w3 > wide_n) or (w4 < 1) or (w4 > wide_n) or
-     (w5 < 1) or (w5 > wide_n) or (w6 < 1) or (w6 > wide_n) or
-     (w7 < 1) or (w7 > wide_n) or (w8 < 1) or (w8 > wide_n) then
-    fail(3);
+  for i := 1 to 8 do
+    if not read_number(infile, ahead, w[i]) then
+      fail(1);
+  for i := 1 to 8 do
+    if (w[i] < 1) or (w[i] > wide_n) then
+      fail(3);
   N := longint(wide_n);
-  sr1 := longint(w1); sc1 := longint(w2);
-  sr2 := longint(w3); sc2 := longint(w4);
-  sp1 := longint(w5); sq1 := longint(w6);
-  sp2 := longint(w7); sq2 := longint(w8);
+  sr1 := longint(w[1]); sc1 := longint(w[2]);
+  sr2 := longint(w[3]); sc2 := longint(w[4]);
+  sp1 := longint(w[5]); sq1 := longint(w[6]);
+  sp2 := longint(w[7]); sq2 := longint(w[8]);
   if (sc1 >= sc2) or (sr1 <> sr2) then
     fail(4);
   if (sp1 >= sp2) or (sq1 <> sq2) then
@@ -185,6 +259,7 @@ begin
   Close(lgfile);
   if count = 0 then
     fail(9);
+  keep_standard_descriptors;
   Assign(oufile, 'rods.out');
   Rewrite(oufile);
   SetTextLineEnding(oufile, #10);

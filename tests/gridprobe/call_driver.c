@@ -8,8 +8,9 @@
 /* Script lines: g | r r1 r2 c1 c2 | p a1..a8 | d (delete rods.in) |
    s (segfault) | k (SIGKILL) | e (fail to open a file, unchecked) |
    i (1 if that failure is still pending, then forget it) | l (CR LF as the
-   runtime's line-break default; C has none). Returned values go to argv[2],
-   one a line. */
+   runtime's line-break default; C has none) | u (unbuffered standard output)
+   | w (print a line of its own) | c fd (close descriptor fd). Returned values
+   go to argv[2], one a line. */
 int main(int argc, char** argv) {
   FILE* script;
   FILE* returns;
@@ -45,6 +46,13 @@ int main(int argc, char** argv) {
       held = 0;
     } else if (cmd == 'l') {
       /* stdio has no line-break default for a program to change */
+    } else if (cmd == 'u') {
+      setvbuf(stdout, NULL, _IONBF, 0);
+    } else if (cmd == 'w') {
+      printf("own line\n");
+    } else if (cmd == 'c') {
+      if (fscanf(script, "%d", &v[0]) != 1) return 2;
+      close(v[0]);
     } else if (cmd == 's') {
       raise(SIGSEGV);
     } else if (cmd == 'k') {

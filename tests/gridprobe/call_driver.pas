@@ -56,6 +56,16 @@ begin
         end;
       'l':
         DefaultTextLineBreakStyle := tlbsCRLF;
+      { Output has no unbuffered mode to set. }
+      'u':
+        ;
+      'w':
+        WriteLn('own line');
+      'c':
+        begin
+          Read(script, v1);
+          fpClose(v1);
+        end;
       'i':
         begin
           WriteLn(returns, Ord(held <> 0));

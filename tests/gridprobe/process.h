@@ -67,8 +67,11 @@ struct run_result {
 };
 
 // Runs argv in dir with stdin empty; captures both streams through files.
+// The descriptors listed in `closed` (0 to 2) start closed instead. A child
+// that hangs is stopped by SIGALRM after a minute and reads as a signal.
 inline run_result run_program(const std::vector<std::string>& argv,
-                              const fs::path& dir) {
+                              const fs::path& dir,
+                              const std::vector<int>& closed = {}) {
   scratch_dir streams;
   fs::path out_path = streams.path() / "stdout";
   fs::path err_path = streams.path() / "stderr";
@@ -82,6 +85,11 @@ inline run_result run_program(const std::vector<std::string>& argv,
     dup2(in_fd, 0);
     dup2(out_fd, 1);
     dup2(err_fd, 2);
+    close(in_fd);
+    close(out_fd);
+    close(err_fd);
+    for (int fd : closed) close(fd);
+    alarm(60);
     std::vector<char*> args;
     for (const std::string& a : argv)
       args.push_back(const_cast<char*>(a.c_str()));

@@ -20,8 +20,10 @@ enum class ending {
   abnormal,  // a signal or a runtime's own error status
 };
 
-// Precondition: a name the library must create is taken by a directory.
-enum class blocked { none, log, out, full };  // full: rods.out is /dev/full
+// Precondition: a name the library must create is taken by a directory
+// (log, out), or a name is a link to a device (full: rods.out to /dev/full;
+// log_full: rods.log to /dev/full; zero_in: rods.in to /dev/zero).
+enum class blocked { none, log, out, full, log_full, zero_in };
 
 struct outcome {
   std::string log;
@@ -95,10 +97,28 @@ std::vector<scenario> scenarios() {
   const std::string unreadable = "Invalid input file.";
   const load_row loads[] = {
       {"no rods.in", std::nullopt, "Cannot open the input file.", {}},
-      // Pascal's Read yields 0 without an I/O error at the end of the file.
-      {"empty rods.in", "", unreadable, bad_n},
-      {"only N", "10\n", unreadable, bad_coord},
-      {"eight numbers only", "10 2 3 2 7 5 9 8\n", unreadable, bad_coord},
+      // Both forms scan numbers alike: a missing one is unreadable in both.
+      {"empty rods.in", "", unreadable, {}},
+      {"only blanks", " \t\r\n\v\f", unreadable, {}},
+      {"only N", "10\n", unreadable, {}},
+      {"eight numbers only", "10 2 3 2 7 5 9 8\n", unreadable, {}},
+      {"a sign and no digits", "10 2 3 2 7 5 9 8 -\n", unreadable, {}},
+      {"sign then blank", "10 2 3 2 + 7 5 9 8 9\n", unreadable, {}},
+      // NUL is no blank in C's isspace, in either form.
+      {"NUL before N",
+       std::string("\0"
+                   "10 2 3 2 7 5 9 8 9\n",
+                   20),
+       unreadable,
+       {}},
+      {"NUL between numbers",
+       std::string("10 2 3 2\0"
+                   "7 5 9 8 9\n",
+                   19),
+       unreadable,
+       {}},
+      // A number ends where a non-digit begins, as with "%d".
+      {"numbers glued by a sign", "10 2 3 2 7 5+9 8-9\n", bad_coord, {}},
       {"word for N", "ten 2 3 2 7 5 9 8 9\n", unreadable, {}},
       {"word for a coordinate", "10 2 3 2 x 5 9 8 9\n", unreadable, {}},
       {"bad N and nothing after", "4", bad_n, {}},
@@ -123,16 +143,46 @@ std::vector<scenario> scenarios() {
        "10 -4294967294 3 2 7 5 9 8 9\n",
        bad_coord,
        {}},
-      {"N past 64 bits",
-       "99999999999999999999 2 3 2 7 5 9 8 9\n",
-       unreadable,
+      // Wider than 64 bits: still a number, and far out of range.
+      {"N past 64 bits", "99999999999999999999 2 3 2 7 5 9 8 9\n", bad_n, {}},
+      {"N past 64 bits below",
+       "-99999999999999999999 2 3 2 7 5 9 8 9\n",
+       bad_n,
+       {}},
+      {"N one past 64 bits",
+       "9223372036854775808 2 3 2 7 5 9 8 9\n",
+       bad_n,
        {}},
       {"coordinate past 64 bits",
        "10 2 3 2 7 5 9 8 18446744073709551625\n",
-       unreadable,
+       bad_coord,
        {}},
-      // Pascal reads a whole token, so junk glued to the ninth is an error.
-      {"junk glued to the ninth", "10 2 3 2 7 5 9 8 9junk\n", "", unreadable},
+      {"coordinate of 21 digits",
+       "10 2 3 2 7 5 9 800000000000000000000 9\n",
+       bad_coord,
+       {}},
+      {"coordinate past 64 bits below",
+       "10 2 3 2 7 -18446744073709551617 9 8 9\n",
+       bad_coord,
+       {}},
+      {"coordinate of 300 nines",
+       "10 2 3 2 7 5 9 8 " + std::string(300, '9') + "\n",
+       bad_coord,
+       {}},
+      // Longer than a Pascal string: once cut short and misread.
+      {"N of 300 zeros then 10",
+       std::string(300, '0') + "10 2 3 2 7 5 9 8 9\n",
+       "",
+       {}},
+      {"coordinate of 300 zeros then 9",
+       "10 2 3 2 7 5 9 8 " + std::string(300, '0') + "9\n",
+       "",
+       {}},
+      {"N of 300 zeros then 20 nines, negative",
+       "-" + std::string(300, '0') + "99999999999999999999 2 3 2 7 5 9 8 9\n",
+       bad_n,
+       {}},
+      {"junk glued to the ninth", "10 2 3 2 7 5 9 8 9junk\n", "", {}},
   };
   for (const load_row& l : loads) {
     scenario row;
@@ -154,6 +204,12 @@ std::vector<scenario> scenarios() {
     rows.push_back(row);
   }
 
+  {
+    scenario row{"rods.in endless NUL bytes", std::nullopt, "r 1 10 1 10\n",
+                 init_failure(unreadable), std::nullopt};
+    row.block = blocked::zero_in;
+    rows.push_back(row);
+  }
   rows.push_back({"gridsize first and init fails", "10 0 3 2 7 5 9 8 9\n",
                   "g\n", init_failure(bad_coord), std::nullopt});
   rows.push_back({"report first and init fails", std::nullopt,
@@ -412,6 +468,78 @@ std::vector<scenario> scenarios() {
     report_row.block = blocked::full;
     rows.push_back(report_row);
   }
+  // rods.log on a full disk: C says so once on stderr and goes on to the
+  // verdict; Pascal's I/O checking stops the program with a run-time error.
+  if (fs::exists("/dev/full")) {
+    const std::string log_lost =
+        "gridprobe: cannot write rods.log: No space left on device\n";
+    scenario verdict_row{"rods.log on a full disk, verdict",
+                         kWorked,
+                         "g\nr 1 1 1 1\nr 5 5 9 9\np 1 2 3 4 5 6 7 8\n",
+                         {"", "2\n1 2 3 4\n5 6 7 8\n", "", "10\n0\n1\n",
+                          ending::library, log_lost},
+                         outcome{"", kStaleOut, "", "", ending::abnormal, ""}};
+    verdict_row.block = blocked::log_full;
+    rows.push_back(verdict_row);
+    scenario refused_row{"rods.log on a full disk, refused call",
+                         kWorked,
+                         "r 0 1 1 1\n",
+                         {"", error_out(kBadCall), std::string(kBadCall) + "\n",
+                          "", ending::library, log_lost},
+                         outcome{"", kStaleOut, "", "", ending::abnormal, ""}};
+    refused_row.block = blocked::log_full;
+    rows.push_back(refused_row);
+  }
+
+  // Standard descriptors closed by the program before its first call ('c'),
+  // or later: the files of the library must not take their numbers. 'u'
+  // makes C's stdout unbuffered and 'w' prints a line of the program's own.
+  const std::string verdict_log =
+      "gridsize() = 10\n1 : rect (5,5,9,9) = 1\nreport (2,3,2,7,5,9,8,9)\n";
+  const std::vector<std::vector<int>> closed_sets = {{0}, {1}, {2}, {0, 1, 2}};
+  for (const std::vector<int>& closed : closed_sets) {
+    std::string which, close;
+    for (int fd : closed) {
+      which += " " + std::to_string(fd);
+      close += "c " + std::to_string(fd) + "\n";
+    }
+    scenario verdict{"closed" + which + ", verdict",
+                     kWorked,
+                     close + "u\ng\nw\nr 5 5 9 9\nw\np 2 3 2 7 5 9 8 9\n",
+                     {verdict_log, "1\n2 3 2 7\n5 9 8 9\n", "", "10\n1\n",
+                      ending::library, ""},
+                     std::nullopt};
+    if (closed.size() == 1 && closed[0] != 1)
+      verdict.want.stdout_text = "own line\nown line\n";
+    rows.push_back(verdict);
+    scenario refused{"closed" + which + ", refused call",
+                     kWorked,
+                     close + "u\ng\nr 0 1 1 1\n",
+                     {"gridsize() = 10\n" + rect_line(1, 0, 1, 1, 1, kBadCall),
+                      error_out(kBadCall), "", "10\n", ending::library, ""},
+                     std::nullopt};
+    if (closed.size() == 1 && closed[0] != 1)
+      refused.want.stdout_text = std::string(kBadCall) + "\n";
+    rows.push_back(refused);
+    scenario load{"closed" + which + ", bad rods.in", "10 2 3 2 7 5 9 8 0\n",
+                  close + "u\nr 1 10 1 10\n", init_failure(bad_coord),
+                  std::nullopt};
+    if (closed.size() != 1 || closed[0] == 1) load.want.stdout_text = "";
+    rows.push_back(load);
+  }
+  rows.push_back({"stdout closed by the program, refused call",
+                  kWorked,
+                  "u\ng\nc 1\nr 0 1 1 1\n",
+                  {"gridsize() = 10\n" + rect_line(1, 0, 1, 1, 1, kBadCall),
+                   error_out(kBadCall), "", "10\n", ending::library, ""},
+                  std::nullopt});
+  rows.push_back(
+      {"stdout closed by the program, no rect call",
+       kWorked,
+       "u\ng\nc 1\np 1 2 3 4 5 6 7 8\n",
+       {"gridsize() = 10\nreport (1,2,3,4,5,6,7,8)\n",
+        error_out("No rect() call."), "", "10\n", ending::library, ""},
+       std::nullopt});
   return rows;
 }
 
@@ -428,8 +556,12 @@ void expect_outcome(const scenario& row, const form& f, const outcome& want) {
   fs::create_directory(work);
   write_file(dir.path() / "script", row.script);
   if (row.rods_in) write_file(work / "rods.in", *row.rods_in);
+  if (row.block == blocked::zero_in)
+    fs::create_symlink("/dev/zero", work / "rods.in");
   if (row.block == blocked::log)
     fs::create_directory(work / "rods.log");
+  else if (row.block == blocked::log_full)
+    fs::create_symlink("/dev/full", work / "rods.log");
   else
     write_file(work / "rods.log", kStaleLog);
   if (row.block == blocked::out)
@@ -442,7 +574,10 @@ void expect_outcome(const scenario& row, const form& f, const outcome& want) {
   run_result got = run_program({f.driver, (dir.path() / "script").string(),
                                 (dir.path() / "returns").string()},
                                work);
-  EXPECT_EQ(read_file(work / "rods.log"), want.log);
+  if (row.block == blocked::log_full)  // reading /dev/full never ends
+    EXPECT_TRUE(fs::is_symlink(work / "rods.log"));
+  else
+    EXPECT_EQ(read_file(work / "rods.log"), want.log);
   if (row.block == blocked::full)  // reading /dev/full never ends
     EXPECT_TRUE(fs::is_symlink(work / "rods.out"));
   else

@@ -151,6 +151,40 @@ TEST(Solvers, AdversarialAndSeededCases) {
   }
 }
 
+// A program started without some of descriptors 0 to 2: the library's files
+// must not take those numbers, where its own messages would land in them.
+TEST(Solvers, StartedWithStandardDescriptorsClosed) {
+  const std::vector<std::vector<int>> closed_sets = {{0}, {1}, {2}, {0, 1, 2}};
+  const rods good = make(10, 2, 3, 7, 5, 8, 9);
+  for (const solver& s : kSolvers) {
+    for (const std::vector<int>& closed : closed_sets) {
+      std::string which;
+      for (int fd : closed) which += " " + std::to_string(fd);
+      SCOPED_TRACE(std::string(s.language) + " without" + which);
+      scratch_dir work;
+      write_file(work.path() / "rods.in", rods_in(good));
+      run_result run = run_program({s.path}, work.path(), closed);
+      EXPECT_TRUE(run.exited && run.exit_code == 0) << run.err;
+      std::string log = read_file(work.path() / "rods.log");
+      EXPECT_EQ(log.substr(0, 16), "gridsize() = 10\n");
+      EXPECT_NE(log.find("\nreport (2,3,2,7,5,9,8,9)\n"), std::string::npos)
+          << log;
+      std::string out = read_file(work.path() / "rods.out");
+      EXPECT_NE(out.find("\n2 3 2 7\n5 9 8 9\n"), std::string::npos) << out;
+      EXPECT_NE(out.substr(0, 2), "0\n") << out;
+
+      // A failed load writes the message to standard output while rods.in
+      // is still open.
+      write_file(work.path() / "rods.in", "10 2 3 2 7 5 9 8 0\n");
+      run = run_program({s.path}, work.path(), closed);
+      EXPECT_TRUE(run.exited && run.exit_code == 0) << run.err;
+      EXPECT_EQ(read_file(work.path() / "rods.out"),
+                "0\nOne of the coordinates is out of range.\n");
+      EXPECT_EQ(read_file(work.path() / "rods.in"), "10 2 3 2 7 5 9 8 0\n");
+    }
+  }
+}
+
 // Every test case there is on the smallest grid: 2500 per language.
 class EveryCaseOfFive : public ::testing::TestWithParam<solver> {};
 
