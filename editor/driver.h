@@ -1,35 +1,58 @@
-// driver.h: the editor's streams, script reader and command loop.
+// driver.h: the editor's command loop and its run over editor.in/editor.out.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
+#include "script.h"
 #include "text.h"
 
-#ifndef SCRIPT_BUFFER_BYTES
-#define SCRIPT_BUFFER_BYTES (1 << 18)
-#endif
+extern int32_t ti;  // index of the command being run
+extern int32_t tn;  // commands the script announces
 
-extern FILE* F;   // editor.in
-extern FILE* FO;  // editor.out
-extern int32_t ti;
-extern int32_t tn;
+// The command loop over any editor with the operations a script names:
+// Delete, Get, Insert, Move (each given the number), Next and Prev. Reads
+// from the script as started by script_start or script_open; stops at the
+// end of input; D, G, I and M without a number do nothing.
+template <class Editor>
+void run_script(Editor& x) {
+  tn = 0;
+  int32_t count = 0;
+  if (read_number(count)) tn = count;
+  unsigned char word = 0;
+  int32_t number = 0;
+  for (ti = 0; ti < tn; ++ti) {
+    if (!read_word(word)) break;  // end of input: no stale command reruns
+    bool numbered = read_number(number);
+    switch (word) {
+      case 'D':
+        if (numbered) x.Delete(number);
+        break;
+      case 'G':
+        if (numbered) x.Get(number);
+        break;
+      case 'I':
+        if (numbered) x.Insert(number);
+        break;
+      case 'M':
+        if (numbered) x.Move(number);
+        break;
+      case 'N':
+        x.Next();
+        break;
+      case 'P':
+        x.Prev();
+        break;
+      default:
+        break;
+    }
+  }
+}
 
-// Starts reading F afresh; run_commands calls it, a test that feeds Getchar
-// directly calls it after pointing F somewhere.
-void reset_input();
-// The next script character that is not a newline; -1 (byte 255) at the end.
-char Getchar();
-// n Getchar results into out, in one pass over the buffer.
-void read_text(char* out, int32_t n);
-// Reads and drops n Getchar results.
-void skip_text(int32_t n);
-// "%s": false when no word is left; only its first byte is kept.
-bool read_word(unsigned char& first);
-// "%d" as glibc converts it; false when no number could be read.
-bool read_number(int32_t& value);
-// The errno of a failed read of F, or 0.
-int input_error();
-
-// Reads tn and the commands from F and applies them to x.
+// The editor's own loop, on its block text.
 void run_commands(text& x);
+
+// The whole program around a replay: opens editor.in and checks that it can
+// be read, then opens editor.out (refusing editor.in by another name), calls
+// replay, and flushes and closes both. Every failure is one stderr line;
+// returns the exit status.
+int replay_files(void (*replay)());

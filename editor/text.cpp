@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-#include "driver.h"
+#include "script.h"
 
 namespace {
 

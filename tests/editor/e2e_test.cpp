@@ -1,59 +1,46 @@
 // e2e_test.cpp: the real editor program run in a scratch directory.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
-#include <cstdlib>
+#include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 
 #include "model.h"
 #include "script_gen.h"
+#include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in),
-                     std::istreambuf_iterator<char>());
-}
-
-void write_file(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
+using testkit::read_file;
+using testkit::run_result;
+using testkit::write_file;
 
 class ScratchDir : public testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern =
-        (fs::temp_directory_path() / "editor-e2e-XXXXXX").string();
-    ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
-  // Runs the editor in dir; returns its exit status.
-  int run(const std::string& args = "", const std::string& limits = "") {
-    std::string command = limits + "cd '" + dir.string() +
-                          "' && exec '" EDITOR_BINARY "' " + args +
-                          " 2>stderr.txt </dev/null";
-    int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  // Runs the editor in dir with these arguments and resource limits.
+  run_result run(const std::vector<std::string>& args = {},
+                 const std::vector<std::pair<int, rlim_t>>& limits = {}) {
+    testkit::run_options options;
+    options.dir = dir.path();
+    options.limits = limits;
+    std::vector<std::string> argv{EDITOR_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return testkit::run_program(argv, options);
   }
   std::string replay(const std::string& script) {
     write_file(dir / "editor.in", script);
-    EXPECT_EQ(run(), 0);
-    EXPECT_EQ(read_file(dir / "stderr.txt"), "");
+    run_result r = run();
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.err, "");
     return read_file(dir / "editor.out");
   }
 
-  fs::path dir;
+  testkit::scratch_dir dir{"editor-e2e"};
 };
 
 struct replay_case {
@@ -119,7 +106,7 @@ TEST_F(ScratchDir, ReplaysScripts) {
 
 TEST_F(ScratchDir, CommandLineIsIgnored) {
   write_file(dir / "editor.in", "2\nI 2\nok\nG 2\n");
-  EXPECT_EQ(run("editor.in other words"), 0);
+  EXPECT_EQ(run({"editor.in", "other", "words"}).exit_code, 0);
   EXPECT_EQ(read_file(dir / "editor.out"), "ok\n");
 }
 
@@ -148,6 +135,9 @@ TEST_F(ScratchDir, PinnedTypingOutgrowsTheBlockTable) {
   EXPECT_EQ(replay(script), want);
 }
 
+// Each failure is one stderr line and exit 1; editor.in is never changed,
+// and editor.out is left as it was whenever the failure is found before
+// output could begin.
 struct failure_case {
   const char* name;
   void (*arrange)(const fs::path& dir);
@@ -155,12 +145,37 @@ struct failure_case {
   bool output_kept;
 };
 
+const char kScript[] = "2\nI 3\nabc\nG 3\n";
+
 const failure_case kFailures[] = {
-    {"missing editor.in leaves editor.out untouched", [](const fs::path&) {},
+    {"missing editor.in", [](const fs::path&) {},
      "editor: editor.in: No such file or directory\n", true},
     {"editor.in is a directory",
      [](const fs::path& d) { fs::create_directory(d / "editor.in"); },
-     "editor: editor.in: Is a directory\n", false},
+     "editor: editor.in: Is a directory\n", true},
+    {"editor.in is a dangling link",
+     [](const fs::path& d) { fs::create_symlink("nowhere", d / "editor.in"); },
+     "editor: editor.in: No such file or directory\n", true},
+    {"editor.out is a symbolic link to editor.in",
+     [](const fs::path& d) {
+       write_file(d / "editor.in", kScript);
+       fs::remove(d / "editor.out");
+       fs::create_symlink("editor.in", d / "editor.out");
+     },
+     "editor: editor.out: same file as editor.in\n", false},
+    {"editor.out is a hard link to editor.in",
+     [](const fs::path& d) {
+       write_file(d / "editor.in", kScript);
+       fs::remove(d / "editor.out");
+       fs::create_hard_link(d / "editor.in", d / "editor.out");
+     },
+     "editor: editor.out: same file as editor.in\n", false},
+    {"editor.in is a link to editor.out",
+     [](const fs::path& d) {
+       write_file(d / "editor.out", kScript);
+       fs::create_symlink(d / "editor.out", d / "editor.in");
+     },
+     "editor: editor.out: same file as editor.in\n", false},
     {"editor.out cannot be created",
      [](const fs::path& d) {
        write_file(d / "editor.in", "1\nG 0\n");
@@ -170,7 +185,7 @@ const failure_case kFailures[] = {
      "editor: editor.out: Is a directory\n", false},
     {"editor.out cannot be written",
      [](const fs::path& d) {
-       write_file(d / "editor.in", "2\nI 3\nabc\nG 3\n");
+       write_file(d / "editor.in", kScript);
        fs::remove(d / "editor.out");
        fs::create_symlink("/dev/full", d / "editor.out");
      },
@@ -180,17 +195,57 @@ const failure_case kFailures[] = {
 TEST_F(ScratchDir, FailuresAreReported) {
   for (const failure_case& c : kFailures) {
     SCOPED_TRACE(c.name);
-    fs::remove_all(dir);
-    fs::create_directory(dir);
+    dir.clear();
     write_file(dir / "editor.out", "kept");
-    c.arrange(dir);
-    if (std::string(c.name).find("written") != std::string::npos &&
+    c.arrange(dir.path());
+    if (fs::is_symlink(dir / "editor.out") &&
+        fs::read_symlink(dir / "editor.out") == "/dev/full" &&
         !fs::exists("/dev/full"))
       continue;
-    EXPECT_EQ(run(), 1);
-    EXPECT_EQ(read_file(dir / "stderr.txt"), c.message);
+    std::string script_before = read_file(dir / "editor.in");
+    run_result r = run();
+    EXPECT_TRUE(r.exited) << "signal " << r.signal;
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.err, c.message);
+    EXPECT_EQ(read_file(dir / "editor.in"), script_before);
     if (c.output_kept) {
       EXPECT_EQ(read_file(dir / "editor.out"), "kept");
+    }
+  }
+}
+
+// A file-size limit below the output is a failed write like a full disk: a
+// report and exit 1, never death by signal. A limit the output fits in
+// changes nothing. (The limit binds stderr too: it must leave room for the
+// report.)
+TEST_F(ScratchDir, FileSizeLimitIsAWriteFailure) {
+  struct limit_case {
+    rlim_t limit;
+    int32_t printed;
+    const char* err;
+  };
+  const limit_case cases[] = {
+      {1000, 5000, "editor: editor.out: File too large\n"},
+      {1000, 999, ""},  // 999 characters and the newline fit exactly
+      {1000, 1000, "editor: editor.out: File too large\n"},
+      // Past the output buffer: the failure comes while commands still run.
+      {100, 300000, "editor: editor.out: File too large\n"},
+  };
+  for (const limit_case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.limit) + " " + std::to_string(c.printed));
+    dir.clear();
+    std::string script = "2\nI " + std::to_string(c.printed) + "\n" +
+                         std::string(size_t(c.printed), 'x') + "\nG " +
+                         std::to_string(c.printed) + "\n";
+    write_file(dir / "editor.in", script);
+    run_result r = run({}, {{RLIMIT_FSIZE, c.limit}});
+    EXPECT_TRUE(r.exited) << "signal " << r.signal;
+    EXPECT_EQ(r.exit_code, *c.err == '\0' ? 0 : 1);
+    EXPECT_EQ(r.err, c.err);
+    std::string out = read_file(dir / "editor.out");
+    EXPECT_LE(out.size(), size_t(c.limit));
+    if (*c.err == '\0') {
+      EXPECT_EQ(out, std::string(size_t(c.printed), 'x') + "\n");
     }
   }
 }
@@ -203,8 +258,9 @@ TEST_F(ScratchDir, OutOfMemoryIsReported) {
   GTEST_SKIP() << "an address-space limit defeats the sanitizer's shadow";
 #else
   write_file(dir / "editor.in", "3\nG 0\nI 2147483647\nG 1\n");
-  EXPECT_EQ(run("", "ulimit -v 262144 && "), 1);
-  EXPECT_EQ(read_file(dir / "stderr.txt"), "editor: out of memory\n");
+  run_result r = run({}, {{RLIMIT_AS, rlim_t(256) << 20}});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, "editor: out of memory\n");
   EXPECT_EQ(read_file(dir / "editor.out"), "\n");
 #endif
 }

@@ -13,12 +13,11 @@ class script_feed {
  public:
   explicit script_feed(std::string bytes) : held(std::move(bytes)) {
     held.push_back('\0');  // data() stays valid for an empty script
-    F = fmemopen(&held[0], held.size() - 1, "r");
-    reset_input();
+    script_start(fmemopen(&held[0], held.size() - 1, "r"));
   }
   ~script_feed() {
     std::fclose(F);
-    F = nullptr;
+    script_start(nullptr);
   }
   script_feed(const script_feed&) = delete;
   script_feed& operator=(const script_feed&) = delete;
