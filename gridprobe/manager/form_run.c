@@ -481,7 +481,7 @@ static int serve(struct run* r, double deadline) {
   size_t line_len = 0;
   while (r->s.outcome == GP_RUNNING) {
     struct pollfd p[3];
-    int np = 0, timeout;
+    int np = 0, timeout, wire = -1;
     double left = deadline - now();
     char buf[4096];
     ssize_t n, i;
@@ -493,6 +493,7 @@ static int serve(struct run* r, double deadline) {
     p[np].fd = r->sig_fd;
     p[np++].events = POLLIN;
     if (r->reply_len < sizeof r->reply - 64) {
+      wire = np;
       p[np].fd = r->from_prog;
       p[np++].events = POLLIN;
     }
@@ -506,7 +507,7 @@ static int serve(struct run* r, double deadline) {
     }
     if ((p[0].revents & POLLIN) && take_signal(r)) return 1;
     drain_replies(r);
-    if (r->reply_len >= sizeof r->reply - 64) continue;
+    if (wire < 0 || p[wire].revents == 0) continue;
     n = read(r->from_prog, buf, sizeof buf);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
     if (n <= 0) {
