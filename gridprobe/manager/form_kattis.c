@@ -1,12 +1,244 @@
-/* form_kattis.c: the manager as a DOMjudge/Kattis interactive validator. */
+/* form_kattis.c: the manager as a DOMjudge/Kattis interactive validator.
+   Started as "manager INPUT ANSWER FEEDBACK_DIR [args]" with the program's
+   stdout on our stdin and our stdout on the program's stdin. Exit 42 says
+   accepted, 43 wrong; anything else is a judge error. */
+#define _GNU_SOURCE
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+#include <unistd.h>
 
 #include "forms.h"
+#include "judge.h"
+#include "session.h"
+
+#define EXIT_ACCEPTED 42
+#define EXIT_WRONG 43
+#define EXIT_JUDGE_ERROR 1
+
+/* Longest answer file read for its score line. */
+#define ANSWER_MAX (1 << 20)
+
+/* How the wire ended. */
+enum wire_end { WIRE_VERDICT, WIRE_CLOSED };
+
+static void send_line(const char* text, size_t len) {
+  while (len > 0) {
+    ssize_t n = write(1, text, len);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return; /* the program is gone; its requests decide */
+    text += n;
+    len -= (size_t)n;
+  }
+}
+
+/* Answers requests until the session ends (its final reply NOT sent) or the
+   program closes the wire. */
+static enum wire_end serve(struct gp_session* s) {
+  char buf[4096];
+  size_t len = 0;
+  for (;;) {
+    char* eol = memchr(buf, '\n', len);
+    ssize_t n;
+    if (eol != NULL) {
+      size_t line = (size_t)(eol - buf);
+      int reply = 0;
+      char text[16];
+      int k;
+      if (gp_session_request(s, buf, line, &reply) == GP_END)
+        return WIRE_VERDICT;
+      len -= line + 1;
+      memmove(buf, eol + 1, len);
+      k = snprintf(text, sizeof text, "%d\n", reply);
+      send_line(text, (size_t)k);
+      continue;
+    }
+    if (len > GP_REQUEST_MAX) {
+      gp_session_request(s, buf, len, &(int){0});
+      return WIRE_VERDICT;
+    }
+    n = read(0, buf + len, sizeof buf - len);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (len > 0)
+        gp_session_truncated(s);
+      else
+        gp_session_no_report(s);
+      return WIRE_CLOSED;
+    }
+    len += (size_t)n;
+  }
+}
+
+/* Reads until the program closes the wire; what it still sends is moot. */
+static void drain(void) {
+  char buf[4096];
+  for (;;) {
+    ssize_t n = read(0, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+  }
+}
+
+/* Writes one feedback file whole; 0 on failure. */
+static int put_file(const char* dir, const char* name, const char* bytes,
+                    size_t len) {
+  char path[4096];
+  FILE* f;
+  int ok;
+  if (snprintf(path, sizeof path, "%s/%s", dir, name) >= (int)sizeof path)
+    return 0;
+  f = fopen(path, "w");
+  if (f == NULL) return 0;
+  ok = fwrite(bytes, 1, len, f) == len;
+  if (fclose(f) != 0) ok = 0;
+  return ok;
+}
+
+static int put_line(const char* dir, const char* name, const char* line) {
+  char text[512];
+  int k = snprintf(text, sizeof text, "%s\n", line);
+  if (k < 0) return 0;
+  if ((size_t)k >= sizeof text) k = (int)sizeof text - 1;
+  return put_file(dir, name, text, (size_t)k);
+}
+
+/* Reads the answer file for its optional score line: 1 found, 0 none,
+   -1 malformed or unreadable. */
+static int answer_score(const char* path, int* full, int* zero) {
+  FILE* f = fopen(path, "rb");
+  char* bytes;
+  size_t len;
+  int found;
+  if (f == NULL) return -1;
+  bytes = malloc(ANSWER_MAX);
+  if (bytes == NULL) {
+    fclose(f);
+    return -1;
+  }
+  len = fread(bytes, 1, ANSWER_MAX, f);
+  if (ferror(f)) {
+    fclose(f);
+    free(bytes);
+    return -1;
+  }
+  fclose(f);
+  found = gp_find_score(bytes, len, full, zero);
+  free(bytes);
+  return found;
+}
+
+static void sleep_ms(long ms) {
+  struct timespec ts;
+  ts.tv_sec = ms / 1000;
+  ts.tv_nsec = (ms % 1000) * 1000000L;
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+  }
+}
+
+/* The feedback directory without trailing slashes ("/" stays "/"). */
+static void trim_dir(char* dir) {
+  size_t n = strlen(dir);
+  while (n > 1 && dir[n - 1] == '/') dir[--n] = '\0';
+}
+
+/* The judges' message: the verdict and, for a wrong answer, both readings. */
+static void judge_text(const struct gp_session* s,
+                       const struct gp_judgement* j, char* buf, size_t size) {
+  const int* k = s->c.coord;
+  if (j->verdict == GP_WRONG)
+    snprintf(buf, size,
+             "%s Reported %d %d %d %d %d %d %d %d after %d calls; the rods "
+             "are %d %d %d %d %d %d %d %d.",
+             j->message, s->answer[0], s->answer[1], s->answer[2],
+             s->answer[3], s->answer[4], s->answer[5], s->answer[6],
+             s->answer[7], s->count, k[0], k[1], k[2], k[3], k[4], k[5], k[6],
+             k[7]);
+  else if (s->outcome == GP_ERROR && s->error <= 5)
+    snprintf(buf, size, "The test case is invalid: %s", j->message);
+  else
+    snprintf(buf, size, "%s", j->message);
+}
 
 int kattis_main(int argc, char** argv) {
-  (void)argc;
-  (void)argv;
-  fputs("gridprobe-manager: the DOMjudge/Kattis form is not built yet\n",
-        stderr);
-  return 1;
+  struct gp_session s;
+  struct gp_judgement j;
+  FILE* input;
+  int full = GP_DEFAULT_SCORE_LIMIT, zero = GP_DEFAULT_SCORE_LIMIT;
+  int scored;
+  char dir[4096];
+  char text[400];
+  char out[GP_OUT_MAX];
+  size_t out_len;
+  enum wire_end end;
+  int right, ok = 1;
+
+  if (argc < 4 || strlen(argv[3]) >= sizeof dir) return EXIT_JUDGE_ERROR;
+  signal(SIGPIPE, SIG_IGN);
+  strcpy(dir, argv[3]);
+  trim_dir(dir);
+
+  scored = answer_score(argv[2], &full, &zero);
+  if (scored < 0) {
+    fprintf(stderr,
+            "gridprobe-manager: the answer file %s is unreadable or its "
+            "score line is malformed (expected \"score F Z\", 0 <= F <= Z)\n",
+            argv[2]);
+    put_line(dir, "judgeerror.txt",
+             "The answer file is unreadable or its score line is malformed.");
+    return EXIT_JUDGE_ERROR;
+  }
+  input = fopen(argv[1], "rb");
+  gp_session_load(&s, input, 1);
+  if (input != NULL) fclose(input);
+
+  end = serve(&s);
+  gp_judge_session(&s, full, zero, &j);
+  right = s.outcome == GP_REPORTED && j.verdict != GP_WRONG;
+
+  /* The feedback first: a wrong verdict must leave before the program can
+     do anything more, and the files are small. */
+  {
+    size_t log_len;
+    const char* log = gp_session_log(&s, &log_len);
+    if (gp_session_log_touched(&s) && !s.log_failed)
+      ok &= put_file(dir, "rods.log", log, log_len);
+  }
+  out_len = gp_session_out(&s, out);
+  if (out_len > 0) ok &= put_file(dir, "rods.out", out, out_len);
+  judge_text(&s, &j, text, sizeof text);
+  ok &= put_line(dir, "judgemessage.txt", text);
+  ok &= put_line(dir, "teammessage.txt", j.message);
+  if (!ok) {
+    fprintf(stderr, "gridprobe-manager: cannot write into %s\n", dir);
+    gp_session_free(&s);
+    return EXIT_JUDGE_ERROR;
+  }
+
+  if (!right) {
+    /* The program ended first: let the judge see its exit before ours, so
+       that a crash stays a crash. */
+    if (end == WIRE_CLOSED) sleep_ms(100);
+    gp_session_free(&s);
+    return EXIT_WRONG;
+  }
+  /* Right: only now the final reply; accept once the program has let go. */
+  send_line("E\n", 2);
+  close(1);
+  drain();
+  if (scored == 1) {
+    char score[32];
+    int k = snprintf(score, sizeof score, "%.6f\n", j.score);
+    if (!put_file(dir, "score.txt", score, (size_t)k)) {
+      fprintf(stderr, "gridprobe-manager: cannot write %s/score.txt\n", dir);
+      gp_session_free(&s);
+      return EXIT_JUDGE_ERROR;
+    }
+  }
+  gp_session_free(&s);
+  return EXIT_ACCEPTED;
 }
