@@ -31,6 +31,8 @@ extern char** environ;
 #define REPLY_BACKLOG 65536
 /* How long a program that closed the wire may take to end by itself. */
 #define EXIT_GRACE_MS 200
+/* How long a program may take to end after its verdict is known. */
+#define VERDICT_GRACE_MS 1000
 
 static const char* self = "gridprobe-manager";
 
@@ -759,7 +761,8 @@ int run_main(int argc, char** argv) {
         stopped = wait_child(r, grace < deadline ? grace : deadline);
       } else {
         /* A verdict: the program ends itself on "E" unless it hangs. */
-        stopped = wait_child(r, deadline);
+        double grace = now() + VERDICT_GRACE_MS / 1000.0;
+        stopped = wait_child(r, grace < deadline ? grace : deadline);
       }
     }
     r->ended_alone = r->child_done;
