@@ -110,17 +110,60 @@ bool text::step_forward(place& p) const {
   return false;
 }
 
-bool text::step_back(place& p) const {
-  if (p.slot > 0) {
-    --p.slot;
-    return true;
+// The first block after p that holds a character, and its index. A run of
+// empty blocks, however long, is crossed by a search over the chunks' start
+// positions, never block by block.
+bool text::next_filled(place& p, int32_t& index) {
+  const chunk* c = chunks[size_t(p.chunk)];
+  for (int32_t s = p.slot + 1; s < c->n; ++s) {
+    if (c->b[s].len > 0) {
+      index += s - p.slot;
+      p.slot = s;
+      return true;
+    }
   }
-  if (p.chunk > 0) {
-    --p.chunk;
-    p.slot = chunks[size_t(p.chunk)]->n - 1;
-    return true;
+  refresh_starts();
+  size_t j = size_t(p.chunk);
+  int32_t end = chunk_start[j] + c->chars;  // the position after chunk j
+  if (end >= total) return false;
+  // The chunk that holds the character at `end`: the last to start there.
+  auto after = std::upper_bound(
+      chunk_start.begin() + std::ptrdiff_t(j) + 1,
+      chunk_start.begin() + std::ptrdiff_t(chunks.size()), end);
+  size_t k = size_t(after - chunk_start.begin()) - 1;
+  const chunk* d = chunks[k];
+  int32_t s = 0;
+  while (d->b[s].len == 0) ++s;
+  p = place{int32_t(k), s};
+  index = chunk_first[k] + s;
+  return true;
+}
+
+// The last block before p that holds a character, and its index; the mirror
+// of next_filled.
+bool text::prev_filled(place& p, int32_t& index) {
+  const chunk* c = chunks[size_t(p.chunk)];
+  for (int32_t s = p.slot - 1; s >= 0; --s) {
+    if (c->b[s].len > 0) {
+      index -= p.slot - s;
+      p.slot = s;
+      return true;
+    }
   }
-  return false;
+  refresh_starts();
+  size_t j = size_t(p.chunk);
+  int32_t begin = chunk_start[j];  // characters before chunk j
+  if (begin == 0) return false;
+  // The chunk that holds the character at begin - 1.
+  auto after = std::upper_bound(
+      chunk_start.begin(), chunk_start.begin() + std::ptrdiff_t(j), begin - 1);
+  size_t k = size_t(after - chunk_start.begin()) - 1;
+  const chunk* d = chunks[k];
+  int32_t s = d->n - 1;
+  while (d->b[s].len == 0) --s;
+  p = place{int32_t(k), s};
+  index = chunk_first[k] + s;
+  return true;
 }
 
 void text::changed_from(size_t chunk_index) {
@@ -213,10 +256,7 @@ char* text::bufchar() {
   if (off == at(here).len) {
     place p = here;
     int32_t i = cur;
-    do {
-      if (!step_forward(p)) return nullptr;  // end of text: cursor unchanged
-      ++i;
-    } while (at(p).len == 0);
+    if (!next_filled(p, i)) return nullptr;  // end of text: cursor unchanged
     here = p;
     cur = i;
     off = 0;
@@ -229,26 +269,25 @@ void text::Next() {
 }
 
 void text::Prev() {
-  place p = here;
-  int32_t i = cur;
-  int32_t o = off;
-  while (o == 0) {
-    if (!step_back(p)) return;  // position 0: nothing precedes the cursor
-    --i;
-    o = at(p).len;
+  if (off == 0) {
+    place p = here;
+    int32_t i = cur;
+    if (!prev_filled(p, i)) return;  // position 0: nothing precedes the cursor
+    here = p;
+    cur = i;
+    off = at(p).len;
   }
-  here = p;
-  cur = i;
-  off = o - 1;
+  --off;
 }
 
 void text::Get(int32_t n) {
   place p = here;
+  int32_t index = cur;
   int32_t o = off;
   while (n > 0) {
     const block& b = at(p);
     if (o == b.len) {
-      if (!step_forward(p)) break;  // the text ended: print what exists
+      if (!next_filled(p, index)) break;  // the text ended: print what exists
       o = 0;
       continue;
     }
@@ -350,11 +389,12 @@ text::place text::insert_after(place p, const block* fresh, int32_t k) {
 
 void text::overwrite(int32_t n) {
   place p = here;
+  int32_t index = cur;
   int32_t o = off;
   while (n > 0) {
     block& b = at(p);
     if (o == b.len) {
-      if (!step_forward(p)) break;
+      if (!next_filled(p, index)) break;
       o = 0;
       continue;
     }
@@ -395,10 +435,7 @@ void text::Delete(int32_t n) {
   }
   place p = here;
   int32_t first_index = cur;
-  do {
-    if (!step_forward(p)) return;  // nothing followed: deleted to the end
-    ++first_index;
-  } while (at(p).len == 0);
+  if (!next_filled(p, first_index)) return;  // nothing followed: at the end
   place first = p;
   bool to_end = false;
   while (at(p).len <= n) {
@@ -517,103 +554,15 @@ void text::repack(int32_t pending) {
     set_cap(out, out.len);
     emit();
   }
-  // Keep half the table free after a repack, so that repacks stay rare.
-  while (nblk + pending / block_chars + 2 > limit / 2 && limit <= INT32_MAX / 2)
-    limit *= 2;
+  limit = repacked_limit(limit, nblk, pending, block_chars);
   Move(p);
 }
 
-const block& text::blk(int32_t i) const {
-  for (const chunk* c : chunks) {
-    if (i < c->n) return c->b[i];
-    i -= c->n;
-  }
-  return chunks.back()->b[chunks.back()->n - 1];
-}
-
-int32_t text::start(int32_t i) {
-  place p = locate(i);
+int32_t text::position() {
+  place p = locate(cur);
   int32_t s = chunk_start[size_t(p.chunk)];
   for (int32_t k = 0; k < p.slot; ++k) s += at(place{p.chunk, k}).len;
-  return s;
+  return s + off;
 }
 
-int32_t text::position() { return start(cur) + off; }
-
-std::vector<int32_t> text::lengths() const {
-  std::vector<int32_t> lens;
-  for (const chunk* c : chunks)
-    for (int32_t s = 0; s < c->n; ++s) lens.push_back(c->b[s].len);
-  return lens;
-}
-
-std::string text::contents() const {
-  std::string all;
-  for (const chunk* c : chunks)
-    for (int32_t s = 0; s < c->n; ++s)
-      if (c->b[s].len > 0) all.append(c->b[s].data(), size_t(c->b[s].len));
-  return all;
-}
-
-bool text::consistent() const {
-  if (chunks.empty() || fresh_chunks > chunks.size()) return false;
-  int32_t blocks = 0;
-  int64_t chars = 0;
-  for (size_t ci = 0; ci < chunks.size(); ++ci) {
-    const chunk* c = chunks[ci];
-    if (c->n < 1 || c->n > kChunk) return false;
-    if (ci < fresh_chunks &&
-        (chunk_first[ci] != blocks || chunk_start[ci] != chars))
-      return false;
-    int64_t in_chunk = 0;
-    for (int32_t s = 0; s < c->n; ++s) {
-      const block& b = c->b[s];
-      if (b.len < 0 || b.len > block_chars || b.cap < b.len) return false;
-      if (b.cap < kLocal || b.cap > std::max(block_chars, kLocal)) return false;
-      if (b.cap > kLocal && b.slots.heap == nullptr) return false;
-      in_chunk += b.len;
-    }
-    if (in_chunk != c->chars) return false;
-    if (ci == size_t(here.chunk) && here.slot >= c->n) return false;
-    blocks += c->n;
-    chars += in_chunk;
-  }
-  if (blocks != nblk || chars != total || nblk > limit) return false;
-  if (size_t(here.chunk) >= chunks.size()) return false;
-  int32_t here_index = here.slot;
-  for (int32_t ci = 0; ci < here.chunk; ++ci)
-    here_index += chunks[size_t(ci)]->n;
-  if (here_index != cur) return false;
-  return off >= 0 && off <= at(here).len;
-}
-
-void text::fill_blocks(text& x, const std::vector<std::string>& blocks) {
-  x.clear();
-  x.nblk = 0;
-  x.total = 0;
-  chunk* c = nullptr;
-  for (const std::string& s : blocks) {
-    if (c == nullptr || c->n == kChunk) {
-      c = new chunk;
-      c->n = 0;
-      c->chars = 0;
-      x.chunks.push_back(c);
-    }
-    int32_t len = int32_t(std::min(s.size(), size_t(block_chars)));
-    block b = new_block(len);
-    if (len > 0) std::memcpy(b.data(), s.data(), size_t(len));
-    c->b[c->n++] = b;
-    c->chars += len;
-    x.total += len;
-    ++x.nblk;
-  }
-  if (x.chunks.empty()) {
-    x.chunks.push_back(new chunk{1, 0, {}});
-    x.chunks[0]->b[0] = empty_block();
-    x.nblk = 1;
-  }
-  x.limit = std::max(x.limit, x.nblk);
-  x.here = place{0, 0};
-  x.cur = 0;
-  x.off = 0;
-}
+block text::make_block(int32_t len) { return new_block(len); }

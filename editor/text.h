@@ -22,6 +22,17 @@
 #define TEXT_INLINE_CHARS 8  // a block this small keeps its characters inline
 #endif
 
+// The block table's limit after a repack that left `blocks` blocks with
+// `pending` characters still to place: doubled until half the table is free,
+// so that repacks, each a pass over the whole text, stay rare.
+inline int32_t repacked_limit(int32_t limit, int32_t blocks, int32_t pending,
+                              int32_t block_chars) {
+  while (blocks + pending / block_chars + 2 > limit / 2 &&
+         limit <= INT32_MAX / 2)
+    limit *= 2;
+  return limit;
+}
+
 // One block of text. Its slots are allocated by what it holds, up to the
 // logical capacity TEXT_BLOCK_CHARS; the smallest sit in the record itself.
 struct block {
@@ -64,23 +75,14 @@ class text {
   void Insert(int32_t n);
   void Delete(int32_t n);
 
-  // The fields of the block text; read them, never write them from outside.
-  int32_t nblk = 1;
-  int32_t cur = 0;
-  int32_t off = 0;
-  int32_t total = 0;
-
-  const block& blk(int32_t i) const;
-  int32_t start(int32_t i);
-  int32_t position();  // the cursor's text position
-  int32_t table_limit() const { return limit; }
-  std::vector<int32_t> lengths() const;
-  std::string contents() const;
-  bool consistent() const;  // every internal invariant holds
-  // A text whose blocks hold these strings, cursor at (0, 0); for tests.
-  static void fill_blocks(text& x, const std::vector<std::string>& blocks);
-
  private:
+  friend struct text_probe;  // the tests' view of the layout
+
+  int32_t nblk = 1;   // blocks in the text
+  int32_t cur = 0;    // index of the cursor's block
+  int32_t off = 0;    // the cursor's offset in that block
+  int32_t total = 0;  // characters in the text
+
   struct chunk {
     int32_t n;      // block records in use
     int32_t chars;  // characters in those blocks
@@ -94,7 +96,8 @@ class text {
   block& at(place p) { return chunks[size_t(p.chunk)]->b[p.slot]; }
   const block& at(place p) const { return chunks[size_t(p.chunk)]->b[p.slot]; }
   bool step_forward(place& p) const;
-  bool step_back(place& p) const;
+  bool next_filled(place& p, int32_t& index);
+  bool prev_filled(place& p, int32_t& index);
   place locate(int32_t i);
   void refresh_starts();
   void changed_from(size_t chunk_index);
@@ -105,6 +108,8 @@ class text {
   void merge_at(size_t i);
   void repack(int32_t pending);
   void clear();
+  int32_t position();
+  static block make_block(int32_t len);
 
   std::vector<chunk*> chunks;
   // Per chunk: index of its first block and text position of its first

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "text.h"
+
 struct block_model {
   int32_t capacity;
   int32_t limit;
@@ -95,7 +97,7 @@ struct block_model {
     for (size_t i = 0; i < all.size(); i += size_t(capacity))
       blk.push_back(all.substr(i, size_t(capacity)));
     if (blk.empty()) blk.emplace_back();
-    while (nblk() + pending / capacity + 2 > limit / 2) limit *= 2;
+    limit = repacked_limit(limit, nblk(), pending, capacity);
     Move(p);
   }
 

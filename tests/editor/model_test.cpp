@@ -9,6 +9,7 @@
 
 #include "editor_test_util.h"
 #include "script_gen.h"
+#include "text_probe.h"
 
 namespace {
 
@@ -36,9 +37,9 @@ TEST(ModelCheck, ReplaysMatchTheOneStringModel) {
       std::string got = replay(script, x);
       model_result want = model_run(script, text::max_chars);
       ASSERT_EQ(got, want.out) << "script " << i << ":\n" << script;
-      ASSERT_EQ(x.contents(), want.text) << "script " << i;
-      ASSERT_EQ(x.position(), want.position) << "script " << i;
-      ASSERT_TRUE(x.consistent()) << "script " << i;
+      ASSERT_EQ(text_probe::contents(x), want.text) << "script " << i;
+      ASSERT_EQ(text_probe::position(x), want.position) << "script " << i;
+      ASSERT_TRUE(text_probe::consistent(x)) << "script " << i;
     }
   }
 }
@@ -54,7 +55,7 @@ TEST(ModelCheck, InsertCutShortByTheEnd) {
     text x;
     replay(script, x);
     model_result want = model_run(script, text::max_chars);
-    EXPECT_EQ(x.contents(), want.text);
+    EXPECT_EQ(text_probe::contents(x), want.text);
     EXPECT_NE(want.text.find('\xff'), std::string::npos);
   }
 }

@@ -9,6 +9,7 @@
 
 #include "block_model.h"
 #include "editor_test_util.h"
+#include "text_probe.h"
 
 namespace {
 
@@ -27,19 +28,19 @@ struct cursor_form {
 };
 
 void expect_cursor(const text& x, cursor_form want) {
-  EXPECT_EQ(x.cur, want.cur);
-  EXPECT_EQ(x.off, want.off);
+  EXPECT_EQ(text_probe::cur(x), want.cur);
+  EXPECT_EQ(text_probe::off(x), want.off);
 }
 
 TEST(TextBlocks, NewTextIsOneEmptyBlock) {
   text x;
-  EXPECT_EQ(x.nblk, 1);
-  EXPECT_EQ(x.lengths(), lens{0});
-  EXPECT_EQ(x.total, 0);
+  EXPECT_EQ(text_probe::nblk(x), 1);
+  EXPECT_EQ(text_probe::lengths(x), lens{0});
+  EXPECT_EQ(text_probe::total(x), 0);
   x.Move(0);
   expect_cursor(x, {0, 0});
   EXPECT_EQ(get_text(x, 0), "\n");
-  EXPECT_TRUE(x.consistent());
+  EXPECT_TRUE(text_probe::consistent(x));
 }
 
 struct fresh_insert_case {
@@ -63,12 +64,12 @@ TEST(TextBlocks, InsertIntoEmptyText) {
     text x;
     std::string chars = pattern(size_t(c.n));
     insert_chars(x, chars);
-    EXPECT_EQ(x.lengths(), c.want);
-    EXPECT_EQ(x.nblk, int32_t(c.want.size()));
+    EXPECT_EQ(text_probe::lengths(x), c.want);
+    EXPECT_EQ(text_probe::nblk(x), int32_t(c.want.size()));
     expect_cursor(x, {0, 0});
-    EXPECT_EQ(x.total, c.n);
+    EXPECT_EQ(text_probe::total(x), c.n);
     EXPECT_EQ(get_text(x, c.n), chars + "\n");
-    EXPECT_TRUE(x.consistent());
+    EXPECT_TRUE(text_probe::consistent(x));
   }
 }
 
@@ -146,11 +147,11 @@ void run_edit_table(const edit_case* rows, size_t count) {
     const edit_case& c = rows[i];
     SCOPED_TRACE(c.name);
     text x;
-    text::fill_blocks(x, c.blocks);
-    std::string before = x.contents();
+    text_probe::fill_blocks(x, c.blocks);
+    std::string before = text_probe::contents(x);
     if (c.move_to >= 0) x.Move(c.move_to);
     for (int32_t k = 0; k < c.nexts; ++k) x.Next();
-    int32_t at = x.position();
+    int32_t at = text_probe::position(x);
     std::string chars = pattern(size_t(c.n > 0 ? c.n : 0), 'A');
     std::string want_text = before;
     if (c.n > 0) {
@@ -160,11 +161,11 @@ void run_edit_table(const edit_case* rows, size_t count) {
       x.Delete(-c.n);
       want_text.erase(size_t(at), size_t(-c.n));
     }
-    EXPECT_EQ(x.lengths(), c.want);
+    EXPECT_EQ(text_probe::lengths(x), c.want);
     expect_cursor(x, c.cursor);
-    EXPECT_EQ(x.position(), at);
-    EXPECT_EQ(x.contents(), want_text);
-    EXPECT_TRUE(x.consistent());
+    EXPECT_EQ(text_probe::position(x), at);
+    EXPECT_EQ(text_probe::contents(x), want_text);
+    EXPECT_TRUE(text_probe::consistent(x));
   }
 }
 
@@ -205,16 +206,16 @@ TEST(TextCursor, Move) {
   for (const move_case& c : kMoves) {
     SCOPED_TRACE(c.name);
     text x;
-    text::fill_blocks(x, c.blocks);
+    text_probe::fill_blocks(x, c.blocks);
     x.Move(c.p);
     expect_cursor(x, c.want);
-    EXPECT_TRUE(x.consistent());
+    EXPECT_TRUE(text_probe::consistent(x));
   }
 }
 
 TEST(TextCursor, PrevPassesOverEmptyBlocks) {
   text x;
-  text::fill_blocks(x, {"abc", "", "de"});
+  text_probe::fill_blocks(x, {"abc", "", "de"});
   x.Move(3);
   expect_cursor(x, {2, 0});
   x.Prev();
@@ -224,7 +225,7 @@ TEST(TextCursor, PrevPassesOverEmptyBlocks) {
 
 TEST(TextCursor, NextLeavesExhaustedFormAndGetReadsOn) {
   text x;
-  text::fill_blocks(x, {"abc", "", "de"});
+  text_probe::fill_blocks(x, {"abc", "", "de"});
   x.Move(2);
   x.Next();
   expect_cursor(x, {0, 3});
@@ -239,7 +240,7 @@ TEST(TextCursor, NextLeavesExhaustedFormAndGetReadsOn) {
 
 TEST(TextCursor, EndsOfTheTextStopTheCursor) {
   text x;
-  text::fill_blocks(x, {"", "", "ab", "", ""});
+  text_probe::fill_blocks(x, {"", "", "ab", "", ""});
   x.Move(0);
   expect_cursor(x, {2, 0});
   x.Prev();  // nothing precedes: the cursor keeps even its form
@@ -252,7 +253,7 @@ TEST(TextCursor, EndsOfTheTextStopTheCursor) {
   x.Move(1);
   EXPECT_EQ(get_text(x, 5), "b\n");  // only what exists
   EXPECT_EQ(get_text(x, -3), "\n");
-  EXPECT_TRUE(x.consistent());
+  EXPECT_TRUE(text_probe::consistent(x));
 }
 
 TEST(TextCursor, NextStepsMatchMove) {
@@ -263,22 +264,22 @@ TEST(TextCursor, NextStepsMatchMove) {
     for (int i = 0; i < count; ++i)
       blocks.push_back(rng() % 3 == 0 ? "" : pattern(1 + rng() % 40));
     text x;
-    text::fill_blocks(x, blocks);
-    int32_t from = int32_t(rng() % uint32_t(x.total + 1));
-    int32_t steps = int32_t(rng() % uint32_t(x.total - from + 1));
+    text_probe::fill_blocks(x, blocks);
+    int32_t from = int32_t(rng() % uint32_t(text_probe::total(x) + 1));
+    int32_t steps = int32_t(rng() % uint32_t(text_probe::total(x) - from + 1));
     x.Move(from);
     for (int32_t i = 0; i < steps; ++i) x.Next();
     text y;
-    text::fill_blocks(y, blocks);
+    text_probe::fill_blocks(y, blocks);
     y.Move(from + steps);
-    EXPECT_EQ(x.position(), from + steps);
+    EXPECT_EQ(text_probe::position(x), from + steps);
     EXPECT_EQ(get_text(x, 50), get_text(y, 50));
   }
 }
 
 TEST(TextCursor, InsertAndDeleteOfZeroChangeNothing) {
   text x;
-  text::fill_blocks(x, {"abc", "de"});
+  text_probe::fill_blocks(x, {"abc", "de"});
   x.Move(2);
   x.Next();
   expect_cursor(x, {0, 3});
@@ -287,18 +288,18 @@ TEST(TextCursor, InsertAndDeleteOfZeroChangeNothing) {
   x.Insert(-4);
   x.Delete(-4);
   expect_cursor(x, {0, 3});
-  EXPECT_EQ(x.lengths(), (lens{3, 2}));
+  EXPECT_EQ(text_probe::lengths(x), (lens{3, 2}));
 }
 
 TEST(TextRecalc, RebuildsStartTotalAndIdx) {
   text x;
-  text::fill_blocks(x, {"abc", "", "de", "f"});
+  text_probe::fill_blocks(x, {"abc", "", "de", "f"});
   x.recalc();
-  EXPECT_EQ(x.total, 6);
+  EXPECT_EQ(text_probe::total(x), 6);
   const int32_t want_start[] = {0, 3, 3, 5};
   for (int32_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(x.start(i), want_start[i]);
-    EXPECT_EQ(x.blk(i).idx, i);
+    EXPECT_EQ(text_probe::start(x, i), want_start[i]);
+    EXPECT_EQ(text_probe::blk(x, i).idx, i);
   }
 }
 
@@ -342,11 +343,11 @@ TEST(TextBlocks, LayoutFollowsTheBlockRules) {
           want.Prev();
           break;
       }
-      ASSERT_EQ(x.lengths(), want.lengths())
+      ASSERT_EQ(text_probe::lengths(x), want.lengths())
           << "round " << round << " step " << step;
-      ASSERT_EQ(x.cur, want.cur);
-      ASSERT_EQ(x.off, want.off);
-      ASSERT_TRUE(x.consistent());
+      ASSERT_EQ(text_probe::cur(x), want.cur);
+      ASSERT_EQ(text_probe::off(x), want.off);
+      ASSERT_TRUE(text_probe::consistent(x));
     }
     EXPECT_EQ(get_text(x, 100), want.Get(100));
   }

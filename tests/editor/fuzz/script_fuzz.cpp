@@ -7,14 +7,15 @@
 
 #include "../editor_test_util.h"
 #include "../model.h"
+#include "../text_probe.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string script(reinterpret_cast<const char*>(data), size);
   text x;
   std::string got = replay(script, x);
   model_result want = model_run(script, text::max_chars);
-  if (got != want.out || x.contents() != want.text ||
-      x.position() != want.position || !x.consistent())
+  if (got != want.out || text_probe::contents(x) != want.text ||
+      text_probe::position(x) != want.position || !text_probe::consistent(x))
     std::abort();
   return 0;
 }
