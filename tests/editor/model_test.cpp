@@ -44,6 +44,22 @@ TEST(ModelCheck, ReplaysMatchTheOneStringModel) {
   }
 }
 
+// Scripts that leave long runs of empty blocks and step, print and edit
+// across them.
+TEST(ModelCheck, LongEmptyRunsMatchTheModel) {
+  std::mt19937 rng(8);
+  for (int i = 0; i < 60; ++i) {
+    std::string script = empty_run_script(rng, text::block_chars);
+    text x;
+    std::string got = replay(script, x);
+    model_result want = model_run(script, text::max_chars);
+    ASSERT_EQ(got, want.out) << "script " << i;
+    ASSERT_EQ(text_probe::contents(x), want.text) << "script " << i;
+    ASSERT_EQ(text_probe::position(x), want.position) << "script " << i;
+    ASSERT_TRUE(text_probe::consistent(x)) << "script " << i;
+  }
+}
+
 // Inserts far larger than the script: every missing character is byte 255.
 TEST(ModelCheck, InsertCutShortByTheEnd) {
   const std::string scripts[] = {"1\nI 5000\nabc",

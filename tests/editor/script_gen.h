@@ -1,6 +1,7 @@
 // script_gen.h: seeded random editor scripts, well-formed or hostile.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -97,4 +98,83 @@ inline std::string random_script(std::mt19937& rng, const script_shape& shape) {
   if (shape.hostile && pick(8) == 0) s.insert(pick(uint32_t(s.size())), "\x1a");
   if (shape.hostile && pick(8) == 0) s.resize(pick(uint32_t(s.size()) + 1));
   return s;
+}
+
+// A well-formed script that leaves long runs of empty blocks and then works
+// across them: a full block of block_chars, single characters typed before
+// its last one (each a new block), most of them emptied again by Move and
+// Delete 1, then random cursor steps, Gets, Moves and small edits.
+inline std::string empty_run_script(std::mt19937& rng, int32_t block_chars) {
+  auto pick = [&](uint32_t n) -> uint32_t { return uint32_t(rng() % n); };
+  std::string body;
+  int commands = 0;
+  auto add = [&](const std::string& command) {
+    body += command + "\n";
+    ++commands;
+  };
+  add("I " + std::to_string(block_chars));
+  body += std::string(size_t(block_chars), 'a') + "\n";
+  add("M " + std::to_string(block_chars - 1));
+  int32_t typed = 20 + int32_t(pick(300));
+  for (int32_t i = 0; i < typed; ++i) {
+    add("I 1");
+    body += char('A' + i % 26);
+    body += "\n";
+  }
+  int32_t total = block_chars + typed;
+  // Emptied blocks start at block_chars; a Move there lands on the last of
+  // the empty run, which Delete 1 empties in turn.
+  int32_t emptied = int32_t(pick(uint32_t(typed)));
+  for (int32_t i = 0; i < emptied; ++i) {
+    add("M " + std::to_string(block_chars));
+    add("D 1");
+    --total;
+  }
+  int32_t pos = 0;
+  add("M 0");
+  for (int i = 0, n = 50 + int(pick(300)); i < n; ++i) {
+    switch (pick(8)) {
+      case 0:
+      case 1:
+        if (pos < total) {
+          add("N");
+          ++pos;
+        }
+        break;
+      case 2:
+      case 3:
+        if (pos > 0) {
+          add("P");
+          --pos;
+        }
+        break;
+      case 4:
+        add("G " + std::to_string(pick(uint32_t(total - pos) + 1)));
+        break;
+      case 5: {
+        // Near the run's ends most of the time.
+        int32_t p = pick(2) ? block_chars - 2 + int32_t(pick(5))
+                            : int32_t(pick(uint32_t(total) + 1));
+        pos = std::min(std::max(p, 0), total);
+        add("M " + std::to_string(pos));
+        break;
+      }
+      case 6: {
+        int32_t d = std::min(int32_t(pick(4)), total - pos);
+        add("D " + std::to_string(d));
+        total -= d;
+        break;
+      }
+      default: {
+        int32_t k = int32_t(pick(3));
+        add("I " + std::to_string(k));
+        body += std::string(size_t(k), 'z') + "\n";
+        total += k;
+        break;
+      }
+    }
+  }
+  add("M 0");
+  add("G " + std::to_string(total));
+  return std::to_string(commands) + "\n" + body;
 }
