@@ -6,7 +6,7 @@
 #include <ext/rope>
 #include <vector>
 
-#include "script_reader.h"
+#include "baseline_io.h"
 
 namespace editor_bench {
 
@@ -24,16 +24,19 @@ class rope_editor {
   void Prev() {
     if (pos_ > 0) --pos_;
   }
-  void Get(int32_t n, out_buffer& out) {
+  void Get(int32_t n) {
     if (n > 0) {
       size_t m = clamp(n);
-      text_.copy(pos_, m, out.room(m));
-      out.commit(m);
+      // The rope copies into a buffer the size of the request.
+      static std::vector<char> copy;
+      if (copy.size() < m) copy.resize(m);
+      text_.copy(pos_, m, copy.data());
+      put(copy.data(), m);
     }
-    out.put_char('\n');
+    end_line();
   }
-  void Insert(const char* chars, int32_t n) {
-    text_.insert(pos_, chars, static_cast<size_t>(n));
+  void Insert(int32_t n) {
+    if (n > 0) text_.insert(pos_, insert_text(n), static_cast<size_t>(n));
   }
   void Delete(int32_t n) {
     if (n > 0) text_.erase(pos_, clamp(n));
@@ -61,21 +64,23 @@ class gap_editor {
   void Prev() {
     if (pos_ > 0) --pos_;
   }
-  void Get(int32_t n, out_buffer& out) {
+  void Get(int32_t n) {
     if (n > 0) {
       size_t m = clamp(n);
       size_t from = pos_;
       if (from < gap_start_) {
         size_t before = gap_start_ - from < m ? gap_start_ - from : m;
-        out.put(buf_.data() + from, before);
+        put(buf_.data() + from, before);
         from += before;
         m -= before;
       }
-      if (m > 0) out.put(buf_.data() + (from - gap_start_) + gap_end_, m);
+      if (m > 0) put(buf_.data() + (from - gap_start_) + gap_end_, m);
     }
-    out.put_char('\n');
+    end_line();
   }
-  void Insert(const char* chars, int32_t n) {
+  void Insert(int32_t n) {
+    if (n <= 0) return;
+    const char* chars = insert_text(n);
     size_t count = static_cast<size_t>(n);
     move_gap();
     if (gap_end_ - gap_start_ < count) grow(count);
@@ -144,15 +149,22 @@ class floor_editor {
   void Prev() {
     if (pos_ > 0) --pos_;
   }
-  void Get(int32_t n, out_buffer& out) {
+  void Get(int32_t n) {
     if (n > 0) {
       size_t m = clamp(n);
-      std::memset(out.room(m), '.', m);
-      out.commit(m);
+      static std::vector<char> filler;
+      if (filler.size() < m) filler.resize(m, '.');
+      put(filler.data(), m);
     }
-    out.put_char('\n');
+    end_line();
   }
-  void Insert(const char*, int32_t n) { total_ += static_cast<size_t>(n); }
+  // The text is read as the editors read it, then only counted.
+  void Insert(int32_t n) {
+    if (n > 0) {
+      insert_text(n);
+      total_ += static_cast<size_t>(n);
+    }
+  }
   void Delete(int32_t n) {
     if (n > 0) total_ -= clamp(n);
   }

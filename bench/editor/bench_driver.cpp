@@ -23,14 +23,10 @@
 #include <string>
 #include <vector>
 
-#include "script_reader.h"
 #include "string_editor.h"
 
 namespace {
 
-using editor_bench::command_mark;
-using editor_bench::out_buffer;
-using editor_bench::script_reader;
 using editor_bench::string_editor;
 
 struct program {
@@ -201,74 +197,106 @@ std::string line_of(const std::string& s, size_t line) {
   return shown(s.substr(at, end - at), 0, 100);
 }
 
-// Parses only, to find where each command stands.
-struct null_editor {
-  void Move(int32_t) {}
-  void Next() {}
-  void Prev() {}
-  void Get(int32_t, out_buffer&) {}
-  void Insert(const char*, int32_t) {}
-  void Delete(int32_t) {}
+// The whole file, or false.
+bool read_whole(const std::string& path, std::string& out) {
+  out.clear();
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  char chunk[1 << 16];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+    out.append(chunk, got);
+  bool ok = !std::ferror(f);
+  std::fclose(f);
+  return ok;
+}
+
+// Each command that acts, as the editor's reader saw it, written back in a
+// form that reads the same: Insert text in full, followed by a space so that
+// a CR at its end stays a CR.
+struct recorder {
+  std::vector<std::string> commands;
+  void Move(int32_t p) { numbered("M ", p); }
+  void Next() { commands.push_back("N\n"); }
+  void Prev() { commands.push_back("P\n"); }
+  void Get(int32_t n) { numbered("G ", n); }
+  void Delete(int32_t n) { numbered("D ", n); }
+  void Insert(int32_t n) {
+    std::string c = "I " + std::to_string(n) + "\n";
+    if (n > 0) {
+      size_t at = c.size();
+      c.resize(at + static_cast<size_t>(n));
+      read_text(&c[at], n);
+      c += " \n";
+    }
+    commands.push_back(c);
+  }
+  void numbered(const char* word, int32_t n) {
+    commands.push_back(word + std::to_string(n) + "\n");
+  }
 };
+
+struct model_state {
+  std::string out;
+  size_t len = 0, pos = 0;
+};
+
+// Replays a script on the string model through the editor's own reader.
+model_state run_model(const std::string& script) {
+  model_state m;
+  std::string held = script + '\0';
+  FILE* in = fmemopen(&held[0], script.size(), "r");
+  char* buffer = nullptr;
+  size_t size = 0;
+  FO = open_memstream(&buffer, &size);
+  if (in == nullptr || FO == nullptr) {
+    std::fprintf(stderr, "model: %s\n", std::strerror(errno));
+    std::exit(1);
+  }
+  script_start(in);
+  string_editor model;
+  run_script(model);
+  std::fclose(FO);
+  FO = nullptr;
+  std::fclose(in);
+  script_start(nullptr);
+  m.out.assign(buffer, size);
+  std::free(buffer);
+  m.len = model.size();
+  m.pos = model.position();
+  return m;
+}
 
 // Finds the first command after which the editor's text or cursor differs
 // from the model: runs prefixes of the script, each ending with Gets of the
 // rest of the text and of the whole text, and bisects.
 void diagnose(const std::string& script_path, const program& ed,
               const std::string& dir, unsigned timeout) {
-  std::string raw;
-  if (!editor_bench::load_file(script_path.c_str(), raw)) {
-    std::printf("  cannot read %s\n", script_path.c_str());
+  recorder rec;
+  if (int error = script_open(script_path.c_str())) {
+    std::printf("  cannot read %s: %s\n", script_path.c_str(),
+                std::strerror(error));
     return;
   }
-  std::string filtered = raw;
-  raw.clear();
-  raw.shrink_to_fit();
-  editor_bench::text_mode_filter(filtered);
-  bool has_cr = filtered.find('\r') != std::string::npos;
-  size_t header_end;
-  {
-    script_reader head(filtered.data(), filtered.size());
-    int32_t ignored;
-    head.read_int(ignored);
-    header_end = head.offset();
-  }
-  std::vector<command_mark> marks;
-  {
-    script_reader in(filtered.data(), filtered.size());
-    null_editor none;
-    out_buffer discard(-1);
-    editor_bench::run_commands(in, none, discard, INT64_MAX, &marks);
-  }
+  run_script(rec);
+  std::fclose(F);
+  script_start(nullptr);
   std::string work = dir + "/diagnose";
   mkdir(work.c_str(), 0777);
 
-  // State of the model after the first c commands.
-  auto model_after = [&](size_t c, size_t& len, size_t& pos) {
-    script_reader in(filtered.data(), filtered.size());
-    string_editor model;
-    out_buffer discard(-1);
-    editor_bench::run_commands(in, model, discard, static_cast<int64_t>(c));
-    len = model.size();
-    pos = model.position();
+  auto commands_upto = [&](size_t c) {
+    std::string s;
+    for (size_t k = 0; k < c; ++k) s += rec.commands[k];
+    return s;
+  };
+  auto model_after = [&](size_t c) {
+    return run_model(std::to_string(c) + "\n" + commands_upto(c));
   };
   auto make_prefix = [&](size_t c) {
-    size_t len, pos;
-    model_after(c, len, pos);
-    size_t cut = c == 0 ? header_end : marks[c - 1].end_at;
-    std::string s = std::to_string(c + 3);
-    s.append(filtered, header_end, cut - header_end);
-    s += "\nGet " + std::to_string(len - pos) + "\nMove 0\nGet " +
-         std::to_string(len) + "\n";
-    if (!has_cr) return s;
-    // Written back in text mode so that every CR reads as it did.
-    std::string crlf;
-    crlf.reserve(s.size() + s.size() / 16);
-    for (char ch : s) {
-      if (ch == '\n') crlf.push_back('\r');
-      crlf.push_back(ch);
-    }
-    return crlf;
+    model_state m = model_after(c);
+    return std::to_string(c + 3) + "\n" + commands_upto(c) + "Get " +
+           std::to_string(m.len - m.pos) + "\nMove 0\nGet " +
+           std::to_string(m.len) + "\n";
   };
   std::string editor_out, model_out, failure;
   // True when the editor's output on prefix c equals the model's.
@@ -281,23 +309,12 @@ void diagnose(const std::string& script_path, const program& ed,
     std::remove((work + "/editor.out").c_str());
     run_result r = run_once(ed.path, work, timeout);
     failure = r.ok ? "" : r.failure;
-    editor_out.clear();
-    if (!editor_bench::load_file((work + "/editor.out").c_str(), editor_out))
-      editor_out.clear();
-    std::string filtered_prefix = prefix;
-    editor_bench::text_mode_filter(filtered_prefix);
-    script_reader in(filtered_prefix.data(), filtered_prefix.size());
-    string_editor model;
-    model_out.clear();
-    {
-      out_buffer out(-1, &model_out);
-      editor_bench::run_commands(in, model, out);
-      out.flush();
-    }
+    if (!read_whole(work + "/editor.out", editor_out)) editor_out.clear();
+    model_out = run_model(prefix).out;
     return r.ok && editor_out == model_out;
   };
 
-  size_t lo = 0, hi = marks.size();
+  size_t lo = 0, hi = rec.commands.size();
   if (!agrees(hi)) {
     if (agrees(lo)) {
       while (hi - lo > 1) {
@@ -321,23 +338,14 @@ void diagnose(const std::string& script_path, const program& ed,
         "  the editor already differs on a script of no commands (count 3: "
         "Get, Move 0, Get)\n");
   } else {
-    const command_mark& m = marks[hi - 1];
-    size_t line =
-        1 + static_cast<size_t>(std::count(
-                filtered.begin(),
-                filtered.begin() + static_cast<long>(m.word_at), '\n'));
-    size_t len0, pos0, len1, pos1;
-    model_after(hi - 1, len0, pos0);
-    model_after(hi, len1, pos1);
-    std::printf(
-        "  FIRST DIFFERING COMMAND: #%zu (ti = %zu) at line %zu of editor.in: "
-        "\"%s\"\n",
-        hi, hi - 1, line,
-        shown(filtered.substr(m.word_at, m.end_at - m.word_at), 0, 60).c_str());
+    model_state before = model_after(hi - 1);
+    model_state after = model_after(hi);
+    std::printf("  FIRST DIFFERING COMMAND: #%zu of those that act: \"%s\"\n",
+                hi, shown(rec.commands[hi - 1], 0, 60).c_str());
     std::printf(
         "  model before it: text length %zu, cursor %zu; after it: length %zu, "
         "cursor %zu\n",
-        len0, pos0, len1, pos1);
+        before.len, before.pos, after.len, after.pos);
     std::printf(
         "  (commands 1..%zu followed by Get rest, Move 0, Get all agree with "
         "the model; 1..%zu do not)\n",

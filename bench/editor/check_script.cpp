@@ -9,22 +9,20 @@
 #include <string>
 #include <vector>
 
-#include "script_reader.h"
+#include "script.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: %s FILE.in\n", argv[0]);
     return 2;
   }
-  std::string script;
-  if (!editor_bench::load_file(argv[1], script)) {
-    std::perror(argv[1]);
+  // Read as the editor reads it, through the same module.
+  if (int error = script_open(argv[1])) {
+    std::fprintf(stderr, "%s: %s\n", argv[1], std::strerror(error));
     return 1;
   }
-  editor_bench::text_mode_filter(script);
-  editor_bench::script_reader in(script.data(), script.size());
   int32_t tn = 0;
-  if (!in.read_int(tn) || tn < 0) {
+  if (!read_number(tn) || tn < 0) {
     std::fprintf(stderr, "%s: no command count\n", argv[1]);
     return 1;
   }
@@ -34,11 +32,10 @@ int main(int argc, char** argv) {
     unsigned char word = 0;
     int32_t n = 0;
     const char* fault = nullptr;
-    if (!in.read_word(word)) {
+    if (!read_word(word)) {
       fault = "the script ends early";
     } else {
-      in.skip_space();
-      bool have = in.read_int(n);
+      bool have = read_number(n);
       if (!have && word != 'N' && word != 'P') fault = "no number";
     }
     if (!fault) switch (word) {
@@ -56,7 +53,7 @@ int main(int argc, char** argv) {
           }
           size_t want = static_cast<size_t>(n);
           if (scratch.size() < want) scratch.resize(want);
-          if (in.read_text(scratch.data(), want) != want)
+          if (read_text(scratch.data(), n) != n)
             fault = "Insert text cut short";
           total += n;
           break;
@@ -78,11 +75,13 @@ int main(int argc, char** argv) {
           break;
       }
     if (fault) {
-      std::fprintf(stderr,
-                   "%s: command %d (at byte %zu of the filtered script): %s\n",
-                   argv[1], ti + 1, in.offset(), fault);
+      std::fprintf(stderr, "%s: command %d: %s\n", argv[1], ti + 1, fault);
       return 1;
     }
+  }
+  if (input_error() != 0) {
+    std::fprintf(stderr, "%s: %s\n", argv[1], std::strerror(input_error()));
+    return 1;
   }
   return 0;
 }

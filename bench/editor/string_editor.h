@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "script_reader.h"
+#include "baseline_io.h"
 
 namespace editor_bench {
 
@@ -22,12 +22,12 @@ class string_editor {
   void Prev() {
     if (pos_ > 0) --pos_;
   }
-  void Get(int32_t n, out_buffer& out) {
-    if (n > 0) out.put(text_.data() + pos_, clamp(n));
-    out.put_char('\n');
+  void Get(int32_t n) {
+    if (n > 0) put(text_.data() + pos_, clamp(n));
+    end_line();
   }
-  void Insert(const char* chars, int32_t n) {
-    text_.insert(pos_, chars, static_cast<size_t>(n));
+  void Insert(int32_t n) {
+    if (n > 0) text_.insert(pos_, insert_text(n), static_cast<size_t>(n));
   }
   void Delete(int32_t n) {
     if (n > 0) text_.erase(pos_, clamp(n));

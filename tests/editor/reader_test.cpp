@@ -2,6 +2,7 @@
 // "%s %d" reads checked against glibc's own fscanf.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "driver.h"
 #include "editor_test_util.h"
+#include "script_cases.h"
 
 namespace {
 
@@ -56,6 +58,10 @@ const filter_case kTextMode[] = {
     {"crlf across every buffer boundary", repeat("xyz\r\n", 300),
      repeat("xyz", 300)},
     {"cr runs across boundaries", repeat("\r\r\r\n", 200), repeat("\r\r", 200)},
+    {"cr before a crlf pair", "\r\r\n", "\r"},
+    {"crlf pairs in a row", "a\r\n\r\n", "a"},
+    {"nul is a byte", std::string("a\0b", 3), std::string("a\0b", 3)},
+    {"byte 26 then a crlf pair", std::string("ab\x1a") + "c\r\nd", "ab"},
     {"byte 26 deep in the input", repeat("ab\r\n", 500) + "c\x1a" + "dd",
      repeat("ab", 500) + "c"},
 };
@@ -78,6 +84,60 @@ TEST(ScriptReader, ReadTextSkipsNewlinesAndPadsWith255) {
   char got[9];
   read_text(got, 9);
   EXPECT_EQ(std::string(got, 9), std::string("abcd e\xff\xff\xff"));
+}
+
+// What read_text takes and how many of the characters were there.
+struct text_case {
+  const char* name;
+  std::string input;
+  int32_t n;
+  std::string want;
+  int32_t present;
+  int next;  // what Getchar returns afterwards, EOF at the end
+};
+
+const text_case kTexts[] = {
+    {"line breaks skipped", "ab\ncd", 3, "abc", 3, 'd'},
+    {"the break after the text stays unread", "\nx\ny", 1, "x", 1, 'y'},
+    {"runs of breaks", "a\n\n\nb", 2, "ab", 2, EOF},
+    {"cr and tab are text", "\r\t", 2, "\r\t", 2, EOF},
+    {"missing bytes are 255", "ab\ncd", 6, "abcd\xff\xff", 4, EOF},
+    {"nothing left", "", 2, "\xff\xff", 0, EOF},
+};
+
+TEST(ScriptReader, ReadTextCountsWhatWasThere) {
+  for (const text_case& c : kTexts) {
+    SCOPED_TRACE(c.name);
+    script_feed feed(c.input);
+    std::string got(size_t(c.n), '?');
+    EXPECT_EQ(read_text(&got[0], c.n), c.present);
+    EXPECT_EQ(got, c.want);
+    char after = Getchar();
+    EXPECT_EQ(after == char(-1) ? EOF : int(after), c.next);
+  }
+}
+
+// Whole scripts through the reader and the command loop.
+TEST(ScriptReader, ScriptsReplayAsWritten) {
+  for (const script_case& c : kScriptCases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(replay(c.script), c.want);
+  }
+}
+
+// A stream that cannot be read is known when the script is started, before
+// any command runs.
+TEST(ScriptReader, UnreadableStreamIsFoundAtTheStart) {
+  FILE* dir = std::fopen("/", "r");
+  ASSERT_NE(dir, nullptr);
+  EXPECT_EQ(script_start(dir), EISDIR);
+  EXPECT_EQ(input_error(), EISDIR);
+  std::fclose(dir);
+  EXPECT_EQ(script_open("/nonexistent/editor.in"), ENOENT);
+  EXPECT_EQ(F, nullptr);
+  EXPECT_EQ(Getchar(), char(-1));
+  script_feed feed("7");
+  EXPECT_EQ(input_error(), 0);
 }
 
 struct number_case {
@@ -107,6 +167,12 @@ const number_case kNumbers[] = {
     {"past long saturates to -1", "99999999999999999999", true, -1, EOF},
     {"past long negative saturates to 0", "-99999999999999999999", true, 0,
      EOF},
+    {"white space, then digits, then a letter", "  42x", true, 42, 'x'},
+    {"plus sign then white space", "+7 ", true, 7, EOF},
+    {"past 32 bits, low bits 2", "4294967298", true, 2, EOF},
+    {"a sign and a space: the sign is consumed", "+ 5", false, 0, '5'},
+    {"white space of every kind before a word", " \t\v\f\r\nG", false, 0, 'G'},
+    {"nothing at all", "", false, 0, EOF},
 };
 
 TEST(ScriptReader, NumbersAsGlibcReadsThem) {
