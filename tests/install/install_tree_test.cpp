@@ -1,0 +1,525 @@
+// install_tree_test.cpp: the kit as a judge meets it, from a fresh install
+// tree alone: the layout, pkg-config, the CMake package, the Pascal units,
+// the programs on the examples and the man pages.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "install_support.h"
+
+namespace installtest {
+namespace {
+
+const fs::path kBuild = JK_BUILD_DIR;
+const fs::path kSource = JK_SOURCE_DIR;
+const fs::path kExamples = kSource / "examples";
+const std::string kVersion = JK_VERSION;
+const std::string kLinkFlags = JK_LINK_FLAGS;
+constexpr bool kSplit = JK_SPLIT != 0;
+
+// One install per test process, removed at its end.
+class InstallTree : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    root_ = std::make_unique<testkit::scratch_dir>("judgekit-install");
+    prefix_ = root_->path() / "prefix";
+    // cmake's own path: the judge may have any cmake; this one matches ours.
+    testkit::run_result r =
+        judge_shell(std::string(JK_CMAKE) + " --install " + quoted(kBuild) +
+                        " --prefix " + quoted(prefix_),
+                    root_->path());
+    install_log_ = describe(r);
+    installed_ = succeeded(r);
+  }
+  static void TearDownTestSuite() { root_.reset(); }
+  void SetUp() override { ASSERT_TRUE(installed_) << install_log_; }
+
+  static fs::path prefix() { return prefix_; }
+  static std::string p(const std::string& rel = "") {
+    return quoted(rel.empty() ? prefix_ : prefix_ / rel);
+  }
+
+  static std::unique_ptr<testkit::scratch_dir> root_;
+  static fs::path prefix_;
+  static bool installed_;
+  static std::string install_log_;
+};
+std::unique_ptr<testkit::scratch_dir> InstallTree::root_;
+fs::path InstallTree::prefix_;
+bool InstallTree::installed_ = false;
+std::string InstallTree::install_log_;
+
+std::set<std::string> words(const std::string& text) {
+  std::istringstream in(text);
+  std::set<std::string> all;
+  for (std::string w; in >> w;) all.insert(w);
+  return all;
+}
+
+std::string trimmed(std::string s) {
+  while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+  return s;
+}
+
+TEST_F(InstallTree, LayoutKeepsEveryFileWhereJudgesLookForIt) {
+  struct row {
+    const char* path;
+    bool executable;
+    bool split_only;
+  };
+  const row rows[] = {
+      {"libexec/judgekit/editor", true, false},
+      {"bin/datamask", true, false},
+      {"include/gridprobe.h", false, false},
+      {"lib/libcgridprobe.a", false, false},
+      {"lib/pgridprobe.pas", false, false},
+      {"lib/pgridprobe.ppu", false, false},
+      {"lib/pgridprobe.o", false, false},
+      {"lib/pkgconfig/cgridprobe.pc", false, false},
+      {"lib/cmake/cgridprobe/cgridprobeConfig.cmake", false, false},
+      {"lib/cmake/cgridprobe/cgridprobeConfigVersion.cmake", false, false},
+      {"share/man/man1/editor.1", false, false},
+      {"share/man/man1/datamask.1", false, false},
+      {"share/man/man3/gridprobe.3", false, false},
+      {"share/doc/judgekit/README.md", false, false},
+      {"bin/gridprobe-manager", true, true},
+      {"lib/split/libcgridprobe.a", false, true},
+      {"lib/split/pgridprobe.pas", false, true},
+      {"lib/split/pgridprobe.ppu", false, true},
+      {"lib/split/pgridprobe.o", false, true},
+      {"lib/pkgconfig/cgridprobe-split.pc", false, true},
+      {"share/man/man1/gridprobe-manager.1", false, true},
+  };
+  for (const row& r : rows) {
+    if (r.split_only && !kSplit) continue;
+    SCOPED_TRACE(r.path);
+    const fs::path file = prefix() / r.path;
+    ASSERT_TRUE(fs::is_regular_file(file));
+    const bool exec = (fs::status(file).permissions() &
+                       fs::perms::owner_exec) != fs::perms::none;
+    EXPECT_EQ(exec, r.executable);
+  }
+  // bin/editor would shadow the system's own editor command.
+  EXPECT_FALSE(testkit::file_exists(prefix() / "bin/editor"));
+  // The guide shipped is the one in the tree.
+  EXPECT_EQ(testkit::read_file(prefix() / "share/doc/judgekit/README.md"),
+            testkit::read_file(kSource / "README.md"));
+}
+
+// A contestant's own gridprobe_initialized, count or N must not clash, and a
+// plain C link must not need the C++ runtime.
+TEST_F(InstallTree, LibrariesExportOnlyTheThreeCalls) {
+  std::vector<std::string> libs = {"lib/libcgridprobe.a"};
+  if (kSplit) libs.push_back("lib/split/libcgridprobe.a");
+  for (const std::string& lib : libs) {
+    SCOPED_TRACE(lib);
+    testkit::run_result defined = judge_shell(
+        std::string(JK_NM) + " -g --defined-only --format=just-symbols " +
+            p(lib),
+        prefix());
+    ASSERT_TRUE(succeeded(defined)) << describe(defined);
+    EXPECT_EQ(words(defined.out),
+              (std::set<std::string>{"gridsize", "rect", "report"}));
+    testkit::run_result undefined = judge_shell(
+        std::string(JK_NM) + " -u --format=just-symbols " + p(lib), prefix());
+    ASSERT_TRUE(succeeded(undefined)) << describe(undefined);
+    for (const std::string& name : words(undefined.out)) {
+      EXPECT_NE(name.rfind("_Z", 0), 0u) << name;
+      EXPECT_EQ(name.find("__cxa"), std::string::npos) << name;
+      EXPECT_EQ(name.find("__gxx"), std::string::npos) << name;
+      EXPECT_EQ(name.find("_Unwind"), std::string::npos) << name;
+    }
+  }
+}
+
+TEST_F(InstallTree, PkgConfigFilesNameThisTreeAndThisVersion) {
+  const std::string env = "PKG_CONFIG_PATH=" + (prefix() / "lib/pkgconfig").string();
+  struct row {
+    const char* module;
+    std::string cflags;
+    std::string libs;
+    bool split_only;
+  };
+  const std::string pre = prefix().string();
+  const row rows[] = {
+      {"cgridprobe", "-I" + pre + "/include",
+       "-L" + pre + "/lib -lcgridprobe", false},
+      {"cgridprobe-split", "-I" + pre + "/include",
+       pre + "/lib/split/libcgridprobe.a", true},
+  };
+  for (const row& r : rows) {
+    if (r.split_only && !kSplit) continue;
+    SCOPED_TRACE(r.module);
+    testkit::run_result v = judge_shell(
+        std::string("pkg-config --modversion ") + r.module, prefix(), {env});
+    ASSERT_TRUE(succeeded(v)) << describe(v);
+    EXPECT_EQ(trimmed(v.out), kVersion);
+    testkit::run_result c = judge_shell(
+        std::string("pkg-config --cflags ") + r.module, prefix(), {env});
+    EXPECT_EQ(trimmed(c.out), r.cflags);
+    testkit::run_result l = judge_shell(
+        std::string("pkg-config --libs ") + r.module, prefix(), {env});
+    EXPECT_EQ(trimmed(l.out), r.libs);
+  }
+}
+
+// A solver, built one way, run one way, on the example case.
+struct solver_row {
+  const char* name;
+  const char* language;  // the linked and split runs of one language agree
+  const char* source;    // from examples/gridprobe
+  std::string build;     // shell command in a directory holding the source
+  bool split;            // built against the stub, run under the manager
+  bool unit_source;      // the unit's source is copied beside the program
+};
+
+class Solvers : public InstallTree {
+ protected:
+  std::vector<solver_row> rows() const {
+    const std::string pc = "$(PKG_CONFIG_PATH=" +
+                           (prefix() / "lib/pkgconfig").string() +
+                           " pkg-config --cflags --libs ";
+    const std::string flags = kLinkFlags.empty() ? "" : " " + kLinkFlags;
+    std::vector<solver_row> all = {
+        {"c pkg-config", "c", "solve.c",
+         "gcc -O2 -o solve solve.c " + pc + "cgridprobe)" + flags, false,
+         false},
+        {"c++ pkg-config", "c++", "solve.cpp",
+         "g++ -O2 -o solve solve.cpp " + pc + "cgridprobe)" + flags, false,
+         false},
+        {"c by paths", "c", "solve.c",
+         "gcc -O2 -o solve solve.c -I" + p("include") + " " +
+             p("lib/libcgridprobe.a") + flags,
+         false, false},
+        {"c++ by paths", "c++", "solve.cpp",
+         "g++ -O2 -o solve solve.cpp -I" + p("include") + " " +
+             p("lib/libcgridprobe.a") + flags,
+         false, false},
+        {"pascal -Fu", "pascal", "solve.pas",
+         "fpc -O2 -Fu" + p("lib") + " -osolve solve.pas", false, false},
+        {"pascal unit source", "pascal", "solve.pas",
+         "fpc -O2 -osolve solve.pas", false, true},
+    };
+    if (kSplit) {
+      std::vector<solver_row> split = {
+          {"c split pkg-config", "c", "solve.c",
+           "gcc -O2 -o solve solve.c " + pc + "cgridprobe-split)" + flags,
+           true, false},
+          {"c++ split pkg-config", "c++", "solve.cpp",
+           "g++ -O2 -o solve solve.cpp " + pc + "cgridprobe-split)" + flags,
+           true, false},
+          {"pascal split -Fu", "pascal", "solve.pas",
+           "fpc -O2 -Fu" + p("lib/split") + " -osolve solve.pas", true,
+           false},
+          {"pascal split unit source", "pascal", "solve.pas",
+           "fpc -O2 -osolve solve.pas", true, true},
+      };
+      all.insert(all.end(), split.begin(), split.end());
+    }
+    return all;
+  }
+};
+
+struct run_files {
+  std::string out, log, rods_out;
+};
+
+TEST_F(Solvers, EveryWayOfBuildingJudgesTheExampleCase) {
+  std::map<std::string, run_files> linked;  // by language
+  std::vector<std::pair<std::string, run_files>> split_runs;
+  for (const solver_row& row : rows()) {
+    SCOPED_TRACE(row.name);
+    testkit::scratch_dir work("judgekit-solver");
+    fs::copy_file(kExamples / "gridprobe" / row.source,
+                  work.path() / row.source);
+    if (row.unit_source)
+      fs::copy_file(prefix() / (row.split ? "lib/split" : "lib") /
+                        "pgridprobe.pas",
+                    work.path() / "pgridprobe.pas");
+    testkit::run_result built = judge_shell(row.build, work.path());
+    ASSERT_TRUE(succeeded(built)) << row.build << "\n" << describe(built);
+
+    fs::create_directory(work.path() / "case");
+    fs::copy_file(kExamples / "gridprobe/rods.in",
+                  work.path() / "case/rods.in");
+    const std::string solve = quoted(work.path() / "solve");
+    testkit::run_result ran =
+        row.split ? judge_shell(p("bin/gridprobe-manager") + " run -- " + solve,
+                                work.path() / "case")
+                  : judge_shell(solve, work.path() / "case");
+    EXPECT_TRUE(succeeded(ran)) << describe(ran);
+
+    run_files files{ran.out, testkit::read_file(work.path() / "case/rods.log"),
+                    testkit::read_file(work.path() / "case/rods.out")};
+    std::istringstream verdict(files.rods_out);
+    int calls = 0;
+    verdict >> calls;
+    std::string answer((std::istreambuf_iterator<char>(verdict)),
+                       std::istreambuf_iterator<char>());
+    EXPECT_GT(calls, 0);
+    EXPECT_LE(calls, 400);
+    EXPECT_EQ(answer, std::string("\n") + kExampleAnswer);
+    EXPECT_EQ(files.out, "");  // no error line
+    // The transcript ends with the report and holds one line per rect call.
+    EXPECT_NE(files.log.find("report (6,2,6,9,3,4,11,4)\n"), std::string::npos);
+    size_t rect_lines = 0;
+    for (size_t at = files.log.find(" : rect ("); at != std::string::npos;
+         at = files.log.find(" : rect (", at + 1))
+      ++rect_lines;
+    EXPECT_EQ(rect_lines, static_cast<size_t>(calls));
+
+    // The installed checker accepts the verdict.
+    testkit::run_result checked = judge_shell(
+        p("bin/gridprobe-manager") + " check rods.in rods.out",
+        work.path() / "case");
+    if (kSplit) {
+      EXPECT_TRUE(succeeded(checked)) << describe(checked);
+      EXPECT_EQ(std::stod(checked.out.empty() ? "-1" : checked.out), 1.0)
+          << describe(checked);
+    }
+
+    if (row.split)
+      split_runs.emplace_back(row.language, files);
+    else
+      linked.emplace(row.language, files);
+  }
+  // The split form leaves the very bytes the linked form leaves.
+  for (const auto& [language, files] : split_runs) {
+    SCOPED_TRACE(language);
+    ASSERT_EQ(linked.count(language), 1u);
+    EXPECT_EQ(files.log, linked[language].log);
+    EXPECT_EQ(files.rods_out, linked[language].rods_out);
+    EXPECT_EQ(files.out, linked[language].out);
+  }
+}
+
+// The compiled units shipped are used as they are, never rebuilt in place.
+TEST_F(Solvers, ShippedPascalUnitsAreNotRebuilt) {
+  std::vector<std::string> units = {"lib/pgridprobe.ppu", "lib/pgridprobe.o"};
+  if (kSplit) {
+    units.push_back("lib/split/pgridprobe.ppu");
+    units.push_back("lib/split/pgridprobe.o");
+  }
+  std::map<std::string, fs::file_time_type> before;
+  for (const std::string& u : units)
+    before[u] = fs::last_write_time(prefix() / u);
+  for (const std::string& dir : {std::string("lib"), std::string("lib/split")}) {
+    if (dir == "lib/split" && !kSplit) continue;
+    testkit::scratch_dir work("judgekit-unit");
+    fs::copy_file(kExamples / "gridprobe/solve.pas", work.path() / "solve.pas");
+    testkit::run_result built =
+        judge_shell("fpc -O2 -Fu" + p(dir) + " -osolve solve.pas", work.path());
+    ASSERT_TRUE(succeeded(built)) << describe(built);
+    // fpc says which units it compiled; pgridprobe must not be one of them.
+    EXPECT_EQ(built.out.find("Compiling " + (prefix() / dir).string()),
+              std::string::npos)
+        << built.out;
+  }
+  for (const std::string& u : units)
+    EXPECT_EQ(fs::last_write_time(prefix() / u), before[u]) << u;
+}
+
+// The unit's own types fix the widths, whatever mode compiles it or its user.
+TEST_F(InstallTree, ShippedUnitSourceCompilesInEveryMode) {
+  std::vector<std::string> dirs = {"lib"};
+  if (kSplit) dirs.push_back("lib/split");
+  const char* const modes[] = {"fpc", "objfpc", "delphi", "tp", "macpas"};
+  for (const std::string& dir : dirs) {
+    for (const char* mode : modes) {
+      SCOPED_TRACE(dir + " " + mode);
+      testkit::scratch_dir work("judgekit-mode");
+      fs::copy_file(prefix() / dir / "pgridprobe.pas",
+                    work.path() / "pgridprobe.pas");
+      // SizeOf looks at the call's type only; nothing is called at run time.
+      testkit::write_file(
+          work.path() / "widths.pas",
+          "program widths;\nuses pgridprobe;\nbegin\n"
+          "  if (SizeOf(rect(1, 1, 1, 1)) <> 2) or (SizeOf(gridsize) <> 4)"
+          " then\n    Halt(1);\nend.\n");
+      testkit::run_result built = judge_shell(
+          std::string("fpc -M") + mode + " widths.pas", work.path());
+      ASSERT_TRUE(succeeded(built)) << describe(built);
+      testkit::run_result ran = judge_shell("./widths", work.path());
+      EXPECT_TRUE(succeeded(ran)) << describe(ran);
+    }
+  }
+}
+
+// A contest's own CMake project, as the guide shows it.
+TEST_F(InstallTree, CMakeProjectFindsThePackageAndBuildsASolver) {
+  testkit::scratch_dir work("judgekit-cmake");
+  const fs::path src = work.path() / "src";
+  fs::create_directory(src);
+  fs::copy_file(kExamples / "gridprobe/solve.cpp", src / "solve.cpp");
+  std::string lists =
+      "cmake_minimum_required(VERSION 3.18)\n"
+      "project(contest LANGUAGES C CXX)\n"
+      "find_package(cgridprobe " + kVersion + " CONFIG REQUIRED)\n"
+      "add_executable(solve solve.cpp)\n"
+      "target_link_libraries(solve PRIVATE judgekit::cgridprobe)\n";
+  if (kSplit)
+    lists +=
+        "find_package(cgridprobe CONFIG REQUIRED COMPONENTS split)\n"
+        "add_executable(solve_split solve.cpp)\n"
+        "target_link_libraries(solve_split PRIVATE "
+        "judgekit::cgridprobe_split)\n";
+  testkit::write_file(src / "CMakeLists.txt", lists);
+  const std::string configure =
+      std::string(JK_CMAKE) + " -S src -B build -DCMAKE_BUILD_TYPE=Release"
+      " -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_PREFIX_PATH=" + p() +
+      (kLinkFlags.empty() ? "" : " '-DCMAKE_EXE_LINKER_FLAGS=" + kLinkFlags + "'");
+  testkit::run_result conf = judge_shell(configure, work.path());
+  ASSERT_TRUE(succeeded(conf)) << describe(conf);
+  EXPECT_NE(testkit::read_file(work.path() / "build/CMakeCache.txt")
+                .find("cgridprobe_DIR:PATH=" +
+                      (prefix() / "lib/cmake/cgridprobe").string() + "\n"),
+            std::string::npos);
+  testkit::run_result built =
+      judge_shell(std::string(JK_CMAKE) + " --build build", work.path());
+  ASSERT_TRUE(succeeded(built)) << describe(built);
+
+  std::vector<std::pair<std::string, bool>> programs = {{"solve", false}};
+  if (kSplit) programs.push_back({"solve_split", true});
+  for (const auto& [program, split] : programs) {
+    SCOPED_TRACE(program);
+    const fs::path dir = work.path() / ("case-" + program);
+    fs::create_directory(dir);
+    fs::copy_file(kExamples / "gridprobe/rods.in", dir / "rods.in");
+    const std::string exe = quoted(work.path() / "build" / program);
+    testkit::run_result ran =
+        split ? judge_shell(p("bin/gridprobe-manager") + " run -- " + exe, dir)
+              : judge_shell(exe, dir);
+    EXPECT_TRUE(succeeded(ran)) << describe(ran);
+    const std::string verdict = testkit::read_file(dir / "rods.out");
+    const size_t eol = verdict.find('\n');
+    ASSERT_NE(eol, std::string::npos) << verdict;
+    EXPECT_EQ(verdict.substr(eol + 1), kExampleAnswer);
+  }
+}
+
+// The version file takes what the same major version promises, and the
+// package refuses what it does not hold.
+TEST_F(InstallTree, CMakePackageAnswersVersionAndComponentRequests) {
+  const int major = JK_VERSION_MAJOR;
+  struct row {
+    std::string request;
+    bool found;
+  };
+  const std::vector<row> rows = {
+      {kVersion, true},
+      {kVersion + " EXACT", true},
+      {std::to_string(major), true},
+      {std::to_string(major + 1), false},
+      {std::to_string(major) + ".999", false},
+      {major > 0 ? std::to_string(major - 1) + ".9" : "0.0.1 EXACT", false},
+      {"COMPONENTS split", kSplit},
+      {"COMPONENTS pascal", false},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.request);
+    testkit::scratch_dir work("judgekit-probe");
+    testkit::write_file(
+        work.path() / "CMakeLists.txt",
+        "cmake_minimum_required(VERSION 3.18)\nproject(probe NONE)\n"
+        "find_package(cgridprobe " + r.request + " CONFIG)\n"
+        "if(NOT cgridprobe_FOUND)\n  message(FATAL_ERROR \"not found\")\n"
+        "endif()\n"
+        "if(NOT TARGET judgekit::cgridprobe)\n"
+        "  message(FATAL_ERROR \"no target\")\nendif()\n");
+    testkit::run_result conf = judge_shell(
+        std::string(JK_CMAKE) + " -S . -B build"
+        " -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_PREFIX_PATH=" + p(),
+        work.path());
+    EXPECT_EQ(succeeded(conf), r.found) << describe(conf);
+  }
+}
+
+// The installed programs on the shipped examples give the expected files.
+TEST_F(InstallTree, ProgramsReproduceTheExamples) {
+  struct row {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> inputs;  // from, to
+    std::string command;
+    std::string output;    // file the program writes
+    std::string expected;  // examples/ file it must equal
+  };
+  const row rows[] = {
+      {"editor",
+       {{"editor/editor.in", "editor.in"}},
+       p("libexec/judgekit/editor"),
+       "editor.out",
+       "editor/editor.out"},
+      {"datamask",
+       {{"datamask/sample.in", "sample.in"}},
+       p("bin/datamask") + " sample.in sample.out",
+       "sample.out",
+       "datamask/sample.out"},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    testkit::scratch_dir work("judgekit-example");
+    for (const auto& [from, to] : r.inputs)
+      fs::copy_file(kExamples / from, work.path() / to);
+    testkit::run_result ran = judge_shell(r.command, work.path());
+    EXPECT_TRUE(succeeded(ran)) << describe(ran);
+    EXPECT_EQ(ran.out, "");
+    EXPECT_EQ(ran.err, "");
+    const std::string expected = testkit::read_file(kExamples / r.expected);
+    ASSERT_NE(expected, "<missing>");
+    EXPECT_EQ(testkit::read_file(work.path() / r.output), expected);
+  }
+}
+
+struct page {
+  const char* file;      // under share/man
+  const char* topic;     // what `man -M` is asked for
+  const char* heading;   // the page's title as rendered
+  const char* mentions;  // something only our page says
+  bool split_only;
+};
+
+const page kPages[] = {
+    {"man1/editor.1", "editor", "EDITOR(1)", "libexec/judgekit/editor", false},
+    {"man1/datamask.1", "datamask", "DATAMASK(1)",
+     "Exception EInOutError in module datamask", false},
+    {"man3/gridprobe.3", "gridprobe", "GRIDPROBE(3)",
+     "N is out of range. (should be 5~10000)", false},
+    {"man3/rect.3", "rect", "GRIDPROBE(3)", "Too many rect() calls.", false},
+    {"man1/gridprobe-manager.1", "gridprobe-manager", "GRIDPROBE-MANAGER(1)",
+     "rods.log.partial", true},
+};
+
+TEST_F(InstallTree, ManPagesRenderWithoutAWarning) {
+  for (const page& pg : kPages) {
+    if (pg.split_only && !kSplit) continue;
+    SCOPED_TRACE(pg.file);
+    // From share/man, so that a page that includes another one finds it.
+    testkit::run_result r = judge_shell(
+        std::string("groff -ww -z -man ") + pg.file, prefix() / "share/man");
+    EXPECT_TRUE(succeeded(r)) << describe(r);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST_F(InstallTree, ManShowsOurPagesWithTheVersion) {
+  for (const page& pg : kPages) {
+    if (pg.split_only && !kSplit) continue;
+    SCOPED_TRACE(pg.topic);
+    testkit::run_result r = judge_shell(
+        "man -M " + p("share/man") + " -P cat " + pg.topic, prefix(),
+        {"MANWIDTH=200"});
+    ASSERT_TRUE(succeeded(r)) << describe(r);
+    EXPECT_EQ(r.out.find(pg.heading), 0u) << r.out.substr(0, 200);
+    EXPECT_NE(r.out.find("judgekit " + kVersion), std::string::npos);
+    EXPECT_NE(r.out.find(pg.mentions), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace installtest
