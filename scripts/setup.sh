@@ -26,6 +26,25 @@ if command -v fpc >/dev/null 2>&1; then
   fi
 fi
 
+# The i386 grader: gcc -m32 and g++ -m32, the compiler sources from which the
+# build makes an i386 fpc, and qemu-user where the kernel cannot run i386.
+if [[ ${JUDGEKIT_NEED_I386:-0} == 1 ]]; then
+  probe=$(mktemp -d)
+  echo 'int main(void) { return 0; }' >"$probe/p.c"
+  gcc -m32 -o "$probe/p" "$probe/p.c" >/dev/null 2>&1 || missing+=(gcc-multilib)
+  g++ -m32 -x c++ -o "$probe/p" "$probe/p.c" >/dev/null 2>&1 ||
+    missing+=(g++-multilib)
+  fpc_version=$(fpc -iV 2>/dev/null || echo 3.2.2)
+  need "/usr/share/fpcsrc/$fpc_version/compiler/pp.pas" "fpc-source-$fpc_version"
+  # 96 bytes of i386 program that exits with 7.
+  printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\xbb\x07\x00\x00\x00\xcd\x80' >"$probe/exit7"
+  chmod +x "$probe/exit7"
+  status=0
+  "$probe/exit7" 2>/dev/null || status=$?
+  [[ $status == 7 ]] || need qemu-i386 qemu-user
+  rm -rf "$probe"
+fi
+
 (( ${#missing[@]} == 0 )) && exit 0
 echo "setup: installing ${missing[*]}" >&2
 sudo_cmd=()

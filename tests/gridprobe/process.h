@@ -108,6 +108,20 @@ inline run_result run_program(const std::vector<std::string>& argv,
   return result;
 }
 
+// The programs under test run through this emulator (empty: natively), as
+// the i386 builds do where the kernel cannot execute i386 programs.
+#ifndef GRIDPROBE_EMULATOR
+#define GRIDPROBE_EMULATOR ""
+#endif
+
+// run_program for a program under test.
+inline run_result run_target(std::vector<std::string> argv, const fs::path& dir,
+                             const std::vector<int>& closed = {}) {
+  const std::string emulator = GRIDPROBE_EMULATOR;
+  if (!emulator.empty()) argv.insert(argv.begin(), emulator);
+  return run_program(argv, dir, closed);
+}
+
 // Runs a shell command line (a build step) in dir; true when it succeeded.
 inline bool run_shell(const std::string& command, const fs::path& dir,
                       std::string* output) {

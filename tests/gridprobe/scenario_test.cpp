@@ -571,9 +571,9 @@ void expect_outcome(const scenario& row, const form& f, const outcome& want) {
   else
     write_file(work / "rods.out", kStaleOut);
 
-  run_result got = run_program({f.driver, (dir.path() / "script").string(),
-                                (dir.path() / "returns").string()},
-                               work);
+  run_result got = run_target({f.driver, (dir.path() / "script").string(),
+                               (dir.path() / "returns").string()},
+                              work);
   if (row.block == blocked::log_full)  // reading /dev/full never ends
     EXPECT_TRUE(fs::is_symlink(work / "rods.log"));
   else
