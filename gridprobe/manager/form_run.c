@@ -14,6 +14,7 @@
 #include <string.h>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
@@ -543,9 +544,10 @@ static int serve(struct run* r, double deadline) {
         line_len = 0;
       }
     }
-    flush_partial(r);
     if (r->s.outcome != GP_RUNNING) queue_reply(r, "E\n", 2);
     drain_replies(r);
+    /* After the reply: the program goes on while the line is saved. */
+    flush_partial(r);
   }
   return 0;
 }
@@ -654,7 +656,10 @@ static int launch(struct run* r) {
     free(env);
     return fail("cannot start the program", r->opt.program[0]);
   }
-  if (pipe2(to_child, O_CLOEXEC) != 0 || pipe2(from_child, O_CLOEXEC) != 0 ||
+  /* The wire is a socket pair: the stub can then write without SIGPIPE
+     at no extra cost. Each direction has a socket of its own. */
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, to_child) != 0 ||
+      socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, from_child) != 0 ||
       pipe2(status, O_CLOEXEC) != 0) {
     free(env);
     free(path);
@@ -668,6 +673,9 @@ static int launch(struct run* r) {
   close(to_child[0]);
   close(from_child[1]);
   close(status[1]);
+  /* One-way each: the manager never reads replies back nor writes up. */
+  shutdown(to_child[1], SHUT_RD);
+  shutdown(from_child[0], SHUT_WR);
   free(env);
   free(path);
   r->to_prog = to_child[1];
