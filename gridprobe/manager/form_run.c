@@ -60,6 +60,7 @@ struct run {
   int partial_fd;
   int sig_fd;
   int to_prog, from_prog; /* the manager's ends of the wire */
+  pid_t manager;
   pid_t child;
   int child_status;
   int child_done;
@@ -368,6 +369,9 @@ static void start_program(struct run* r, int in_fd, int out_fd, int status_fd,
         setuid(r->uid) != 0)
       goto failed;
   }
+  /* A manager killed outright takes the program with it. */
+  prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0);
+  if (getppid() != r->manager) _exit(127);
   execve(path, r->opt.program, env);
 failed:
   err = errno;
@@ -665,6 +669,7 @@ static int launch(struct run* r) {
     free(path);
     return fail("cannot make the wire", strerror(errno));
   }
+  r->manager = getpid();
   r->child = fork();
   if (r->child < 0) return fail("cannot start the program", strerror(errno));
   if (r->child == 0)

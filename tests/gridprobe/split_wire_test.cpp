@@ -96,6 +96,61 @@ std::vector<wire_row> wire_rows() {
   };
 }
 
+// The manager's side of the wire, played by the test.
+struct stub_run {
+  pid_t pid = -1;
+  int to_prog = -1;    // the program's stdin
+  int from_prog = -1;  // the program's stdout
+};
+
+stub_run start_stub(const std::vector<std::string>& argv, const fs::path& dir) {
+  int in[2], out[2];
+  stub_run s;
+  if (pipe(in) != 0 || pipe(out) != 0) return s;
+  s.pid = fork();
+  if (s.pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    close(in[0]);
+    close(in[1]);
+    close(out[0]);
+    close(out[1]);
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+      args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  s.to_prog = in[1];
+  s.from_prog = out[0];
+  return s;
+}
+
+std::string read_line(int fd) {
+  std::string line;
+  char ch;
+  struct pollfd p = {fd, POLLIN, 0};
+  while (poll(&p, 1, 10000) == 1 && read(fd, &ch, 1) == 1 && ch != '\n')
+    line += ch;
+  return line;
+}
+
+// Waits (at most 10 s, then kills) and returns the wait status.
+int finish(stub_run& s) {
+  int status = -1;
+  for (int i = 0; i < 1000; ++i) {
+    if (waitpid(s.pid, &status, WNOHANG) == s.pid) return status;
+    usleep(10000);
+  }
+  kill(s.pid, SIGKILL);
+  waitpid(s.pid, &status, 0);
+  return -1;  // it hung
+}
+
 TEST(WireFromTheProgram, EveryRowAsTheTableSays) {
   for (const wire_row& w : wire_rows()) {
     SCOPED_TRACE(w.name);
@@ -184,59 +239,55 @@ TEST(WireFromTheProgram, ManagerIsNotDumpable) {
   EXPECT_EQ(read_file(seen), "root\n");
 }
 
-// The manager's side of the wire, played by the test.
-struct stub_run {
-  pid_t pid = -1;
-  int to_prog = -1;    // the program's stdin
-  int from_prog = -1;  // the program's stdout
-};
-
-stub_run start_stub(const std::vector<std::string>& argv, const fs::path& dir) {
-  int in[2], out[2];
-  stub_run s;
-  if (pipe(in) != 0 || pipe(out) != 0) return s;
-  s.pid = fork();
-  if (s.pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    close(in[0]);
-    close(in[1]);
-    close(out[0]);
-    close(out[1]);
-    if (chdir(dir.c_str()) != 0) _exit(126);
-    std::vector<char*> args;
-    for (const std::string& a : argv)
-      args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
+// The transcript so far outlives a manager killed outright, and so does not
+// the program; a manager told to stop ends the program and exits 3.
+TEST(WireFromTheProgram, ManagerStoppedMidRun) {
+  for (int sig : {SIGKILL, SIGTERM}) {
+    SCOPED_TRACE(strsignal(sig));
+    scratch_dir dir;
+    fs::path work = dir.path() / "case";
+    fs::create_directory(work);
+    write_file(work / "rods.in", kWorked);
+    fs::path pid_file = dir.path() / "program.pid";
+    std::string script = "printf 'G\\nR 5 5 9 9\\n'; read a; read b; echo $$ > " +
+                         pid_file.string() + "; exec sleep 60";
+    stub_run m = start_stub(
+        {GRIDPROBE_MANAGER, "run", "--", "/bin/sh", "-c", script}, work);
+    while (read_file(pid_file).find('\n') == std::string::npos) usleep(10000);
+    kill(m.pid, sig);
+    int status = finish(m);
+    if (sig == SIGKILL) {
+      EXPECT_TRUE(WIFSIGNALED(status));
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << status;
+    }
+    EXPECT_EQ(read_file(work / "rods.log.partial"),
+              "gridsize() = 10\n1 : rect (5,5,9,9) = 1\n");
+    EXPECT_EQ(read_file(work / "rods.out"), "<missing>");
+    EXPECT_EQ(read_file(work / "rods.log"), "<missing>");
+    pid_t program = std::stoi(read_file(pid_file));
+    int alive = 0;
+    while (kill(program, 0) == 0 && ++alive < 500) usleep(10000);
+    EXPECT_LT(alive, 500) << "the program outlived its manager";
+    close(m.to_prog);
+    close(m.from_prog);
   }
-  close(in[0]);
-  close(out[1]);
-  s.to_prog = in[1];
-  s.from_prog = out[0];
-  return s;
 }
 
-std::string read_line(int fd) {
-  std::string line;
-  char ch;
-  struct pollfd p = {fd, POLLIN, 0};
-  while (poll(&p, 1, 10000) == 1 && read(fd, &ch, 1) == 1 && ch != '\n')
-    line += ch;
-  return line;
-}
-
-// Waits (at most 10 s, then kills) and returns the wait status.
-int finish(stub_run& s) {
-  int status = -1;
-  for (int i = 0; i < 1000; ++i) {
-    if (waitpid(s.pid, &status, WNOHANG) == s.pid) return status;
-    usleep(10000);
-  }
-  kill(s.pid, SIGKILL);
-  waitpid(s.pid, &status, 0);
-  return -1;  // it hung
+// --chdir names the program's working directory.
+TEST(WireFromTheProgram, ChdirNamesTheWorkingDirectory) {
+  scratch_dir dir;
+  fs::path work = dir.path() / "case";
+  fs::create_directory(work);
+  fs::create_directory(dir.path() / "home");
+  write_file(work / "rods.in", kWorked);
+  run_result run = run_limited(
+      {GRIDPROBE_MANAGER, "run", "--chdir", (dir.path() / "home").string(),
+       "--", "/bin/sh", "-c", "pwd > seen; printf 'G\\n'; read x"},
+      work, 60);
+  EXPECT_TRUE(run.exited && run.exit_code == 2) << run.err;
+  EXPECT_EQ(read_file(dir.path() / "home" / "seen"),
+            (dir.path() / "home").string() + "\n");
 }
 
 enum class manager_does { dies, closes_requests, garbage, overlong, ends };
