@@ -200,6 +200,36 @@ TEST_F(KattisTest, GarbageOnTheWire) {
   }
 }
 
+// The final reply goes out only for a right answer: a program told "E"
+// after a wrong one could run its exit handlers while the judge still waits
+// for the validator, and a crash there would hide the wrong answer.
+TEST_F(KattisTest, FinalReplyOnlyForARightAnswer) {
+  testkit::scratch_dir dir("kattis-scripts");
+  struct row {
+    const char* report;
+    const char* got;
+  } rows[] = {
+      {"P 2 3 2 7 5 9 8 9", "E"},
+      {"P 2 3 2 8 5 9 8 9", "end of file"},
+      {"P 0 0 0 0 0 0 0 0", "end of file"},
+  };
+  for (const row& w : rows) {
+    SCOPED_TRACE(w.report);
+    fs::path seen = dir / "seen";
+    fs::path prog = judges::script(
+        dir.path(), "final",
+        std::string("printf 'R 1 10 1 10\\n'; read a; printf '") + w.report +
+            "\\n'\nif read b; then printf '%s' \"$b\" > '" +
+            seen.string() + "'; else printf 'end of file' > '" +
+            seen.string() + "'; fi\n");
+    for (judge j : {judge::domjudge, judge::kattis}) {
+      fs::remove(seen);
+      run(j, "", prog);
+      EXPECT_EQ(testkit::read_file(seen), w.got);
+    }
+  }
+}
+
 // A program that never ends is the judge's time limit, not a verdict of
 // ours; a wrong answer followed by a hang stays wrong.
 TEST_F(KattisTest, HangingProgram) {

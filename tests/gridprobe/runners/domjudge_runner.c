@@ -8,7 +8,8 @@
    Wiring: the validator gets "TESTIN TESTOUT FEEDBACK_DIR" (no trailing
    slash, no more arguments); the program gets its own arguments followed by
    "-U <runner pid>", which the judgehost appends to the guarded command.
-   Traffic runs through a proxy in this process. When either child exits,
+   The program runs under a guard process of its own, as under the
+   judgehost's guard. Traffic runs through a proxy in this process. When either child exits,
    the proxy closes the pipes into both children and the output pipe of the
    one that exited; it records which child exited first, unless the guard
    had already killed the program for its time. The first line printed is
@@ -40,12 +41,33 @@ static void close_fd(int* fd) {
   *fd = -1;
 }
 
-static int spawn(char** argv, int in, int out) {
+/* guarded: the program runs under a guard process, as the judgehost runs
+   it under its guard, one process layer between the runner and the program;
+   the guard ends with the program's exit status (128 + N for signal N). */
+static int spawn(char** argv, int in, int out, int guarded) {
   int pid = fork();
   if (pid < 0) runner_die("fork");
   if (pid == 0) {
     runner_place(in, 0);
     runner_place(out, 1);
+    if (guarded) {
+      int status, child, fd;
+      /* It does not exec: it must not keep the runner's pipe ends open. */
+      for (fd = 3; fd < 1024; ++fd) close(fd);
+      signal(SIGCHLD, SIG_DFL);
+      setpgid(0, 0);
+      child = fork();
+      if (child == 0) {
+        execvp(argv[0], argv);
+        _exit(127);
+      }
+      close(0);
+      close(1);
+      while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+      }
+      _exit(WIFEXITED(status) ? WEXITSTATUS(status)
+                              : 128 + WTERMSIG(status));
+    }
     execvp(argv[0], argv);
     _exit(127);
   }
@@ -119,8 +141,8 @@ int main(int argc, char** argv) {
     p[1].from_proc = u_out[0];
     fcntl(v_out[0], F_SETFL, O_NONBLOCK);
     fcntl(u_out[0], F_SETFL, O_NONBLOCK);
-    p[0].pid = spawn(val_argv, v_in[0], v_out[1]);
-    p[1].pid = spawn(prog_argv, u_in[0], u_out[1]);
+    p[0].pid = spawn(val_argv, v_in[0], v_out[1], 0);
+    p[1].pid = spawn(prog_argv, u_in[0], u_out[1], 1);
   }
   deadline = runner_now_ms() + 1000LL * wall;
 
@@ -141,6 +163,7 @@ int main(int argc, char** argv) {
     if (r == 0 && !p[1].exited) {
       /* The guard kills the program at its wall limit and says so first. */
       tle = 1;
+      kill(-p[1].pid, SIGKILL);
       kill(p[1].pid, SIGKILL);
       continue;
     }
