@@ -194,4 +194,32 @@ TEST_F(CmsTest, HangingUserIsTheUsersFailure) {
       << r.manager_err;
 }
 
+// The installed CMS files alone set the task up: the C program compiled
+// "alone" against the installed gridprobe.h, the Pascal one against the
+// installed unit source, both judged by the installed manager.
+TEST_F(CmsTest, InstalledFilesServeATask) {
+  testkit::scratch_dir root("cms-install");
+  std::string log;
+  ASSERT_TRUE(judges::install_tree(root / "prefix", &log)) << log;
+  fs::path cms = root / "prefix/share/judgekit/gridprobe/cms";
+  for (const char* name : {"manager", "gridprobe.h", "pgridprobe.pas",
+                           "README.md"})
+    EXPECT_TRUE(testkit::file_exists(cms / name)) << name;
+  for (const char* prog : {"right", "pas-right"}) {
+    SCOPED_TRACE(prog);
+    fs::path exe = judges::compile(judge::cms, prog, root / prog,
+                                   (cms / "gridprobe.h").string(),
+                                   (cms / "pgridprobe.pas").string(), &log);
+    ASSERT_FALSE(exe.empty()) << log;
+    testkit::scratch_dir box("cms-manager");
+    testkit::write_file(box / "input.txt", judges::kCase);
+    testkit::run_result r = testkit::run_program(
+        {GRIDPROBE_CMS_RUNNER, "std_io", "10", box.path().string(),
+         (box / "input.txt").string(), (cms / "manager").string(), "--",
+         exe.string()});
+    EXPECT_EQ(r.out, "outcome 1 translate:success\n") << r.err;
+    EXPECT_EQ(testkit::read_file(box / "output.txt"), kRightOut);
+  }
+}
+
 }  // namespace

@@ -230,6 +230,64 @@ TEST_F(KattisTest, FinalReplyOnlyForARightAnswer) {
   }
 }
 
+// The installed package skeleton works as the judges use it: its build
+// script yields the validator "run", Kattis's include/c header and
+// include/pascal unit compile the submissions, and a right and a wrong
+// answer are judged so under both runners.
+TEST_F(KattisTest, InstalledPackageJudges) {
+  testkit::scratch_dir root("kattis-install");
+  std::string log;
+  ASSERT_TRUE(judges::install_tree(root / "prefix", &log)) << log;
+  fs::path pkg = root / "prefix/share/judgekit/gridprobe/domjudge-kattis";
+  for (const char* name :
+       {"README.md", "problem.yaml", "gridprobe.h", "pgridprobe.pas",
+        "include/c/gridprobe.h", "include/pascal/pgridprobe.pas"})
+    EXPECT_TRUE(testkit::file_exists(pkg / name)) << name;
+  fs::path validator = pkg / "output_validators/gridprobe";
+  ASSERT_TRUE(testkit::run_shell("./build", validator, &log)) << log;
+  fs::path run_script = validator / "run";
+  ASSERT_TRUE(testkit::file_exists(run_script));
+  struct row {
+    judge j;
+    const char* prog;
+    const char* header;
+    const char* unit;
+    const char* verdict;
+  } rows[] = {
+      {judge::kattis, "right", "include/c/gridprobe.h",
+       "include/pascal/pgridprobe.pas", "AC"},
+      {judge::kattis, "pas-wrong", "include/c/gridprobe.h",
+       "include/pascal/pgridprobe.pas", "WA"},
+      {judge::domjudge, "right", "gridprobe.h", "pgridprobe.pas", "CORRECT"},
+      {judge::domjudge, "pas-right", "gridprobe.h", "pgridprobe.pas",
+       "CORRECT"},
+  };
+  for (const row& w : rows) {
+    SCOPED_TRACE(w.prog);
+    fs::path exe = judges::compile(
+        w.j, w.prog, root / (std::string(w.verdict) + w.prog),
+        (pkg / w.header).string(), (pkg / w.unit).string(), &log);
+    ASSERT_FALSE(exe.empty()) << log;
+    testkit::scratch_dir box("kattis-run");
+    fs::create_directories(box / "feedback");
+    testkit::write_file(box / "case.in", judges::kCase);
+    testkit::write_file(box / "case.ans", "");
+    std::vector<std::string> argv;
+    if (w.j == judge::kattis)
+      argv = {GRIDPROBE_KATTIS_RUNNER, "10", (box / "feedback").string(),
+              (box / "case.in").string(), (box / "case.ans").string(),
+              run_script.string(), ";", exe.string()};
+    else
+      argv = {GRIDPROBE_DOMJUDGE_RUNNER, "10", (box / "feedback").string(),
+              (box / "case.in").string(), (box / "case.ans").string(),
+              run_script.string(), "=", exe.string()};
+    testkit::run_result r = testkit::run_program(argv);
+    EXPECT_EQ(r.out.substr(r.out.find('\n') + 1),
+              std::string(w.verdict) + "\n")
+        << r.err;
+  }
+}
+
 // A program that never ends is the judge's time limit, not a verdict of
 // ours; a wrong answer followed by a hang stays wrong.
 TEST_F(KattisTest, HangingProgram) {

@@ -95,6 +95,15 @@ inline fs::path compile(judge j, const std::string& name, const fs::path& dir,
   return dir / "prog";
 }
 
+// Installs the build tree into prefix (all of it, as a judge would get it);
+// false with the log in *log on failure.
+inline bool install_tree(const fs::path& prefix, std::string* log) {
+  return testkit::run_shell("cmake --install '" +
+                                std::string(GRIDPROBE_BUILD_DIR) +
+                                "' --prefix '" + prefix.string() + "'",
+                            prefix.parent_path(), log);
+}
+
 // A shell script as a program speaking the wire itself.
 inline fs::path script(const fs::path& dir, const std::string& name,
                        const std::string& body) {
