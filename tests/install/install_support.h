@@ -14,14 +14,14 @@ namespace installtest {
 namespace fs = std::filesystem;
 
 // A shell command in dir with a clean environment: PATH of the system, HOME
-// in a scratch directory, plus extra "NAME=value" entries.
+// in the scratch directory it runs in, plus extra "NAME=value" entries.
 inline testkit::run_result judge_shell(const std::string& command,
                                        const fs::path& dir,
                                        const std::vector<std::string>& extra = {}) {
   std::vector<std::string> argv = {
       "/usr/bin/env", "-i",
       "PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin",
-      "HOME=" + dir.string(), "LC_ALL=C", "TMPDIR=" + dir.string()};
+      "HOME=" + dir.string(), "LC_ALL=C"};
   argv.insert(argv.end(), extra.begin(), extra.end());
   argv.insert(argv.end(), {"/bin/sh", "-c", command});
   testkit::run_options options;
