@@ -50,8 +50,7 @@ static int open_reply_end(const char* path, int in) {
     p.fd = in;
     p.events = POLLIN;
     p.revents = 0;
-    if (poll(&p, 1, 5) > 0 && (p.revents & POLLHUP) &&
-        !(p.revents & POLLIN))
+    if (poll(&p, 1, 5) > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN))
       return -1;
   }
 }
@@ -191,9 +190,10 @@ int cms_main(int argc, char** argv) {
 
   if (!s.score_ok) {
     /* The task's own data is broken: say so as a failure, not a score. */
-    fputs("gridprobe-manager: the input's score line is malformed "
-          "(expected \"score F Z\" with 0 <= F <= Z)\n",
-          stderr);
+    fputs(
+        "gridprobe-manager: the input's score line is malformed "
+        "(expected \"score F Z\" with 0 <= F <= Z)\n",
+        stderr);
     gp_session_free(&s);
     return 1;
   }

@@ -147,17 +147,16 @@ static void trim_dir(char* dir) {
 }
 
 /* The judges' message: the verdict and, for a wrong answer, both readings. */
-static void judge_text(const struct gp_session* s,
-                       const struct gp_judgement* j, char* buf, size_t size) {
+static void judge_text(const struct gp_session* s, const struct gp_judgement* j,
+                       char* buf, size_t size) {
   const int* k = s->c.coord;
   if (j->verdict == GP_WRONG)
     snprintf(buf, size,
              "%s Reported %d %d %d %d %d %d %d %d after %d calls; the rods "
              "are %d %d %d %d %d %d %d %d.",
-             j->message, s->answer[0], s->answer[1], s->answer[2],
-             s->answer[3], s->answer[4], s->answer[5], s->answer[6],
-             s->answer[7], s->count, k[0], k[1], k[2], k[3], k[4], k[5], k[6],
-             k[7]);
+             j->message, s->answer[0], s->answer[1], s->answer[2], s->answer[3],
+             s->answer[4], s->answer[5], s->answer[6], s->answer[7], s->count,
+             k[0], k[1], k[2], k[3], k[4], k[5], k[6], k[7]);
   else if (s->outcome == GP_ERROR && s->error <= 5)
     snprintf(buf, size, "The test case is invalid: %s", j->message);
   else

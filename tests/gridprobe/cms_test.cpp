@@ -14,9 +14,9 @@ namespace fs = std::filesystem;
 using judges::judge;
 
 struct cms_run {
-  std::string verdict;     // the runner's line: outcome / user-failed / failed
-  std::string output_txt;  // the manager's output.txt, "<missing>" if none
-  std::string manager_err; // everything the manager wrote on stderr
+  std::string verdict;      // the runner's line: outcome / user-failed / failed
+  std::string output_txt;   // the manager's output.txt, "<missing>" if none
+  std::string manager_err;  // everything the manager wrote on stderr
 };
 
 class CmsTest : public ::testing::Test {
@@ -33,9 +33,9 @@ class CmsTest : public ::testing::Test {
     auto it = built_.find(name);
     if (it != built_.end()) return it->second;
     std::string log;
-    fs::path exe = judges::compile(judge::cms, name, *programs_ / name,
-                                   GRIDPROBE_JUDGE_HEADER,
-                                   GRIDPROBE_JUDGE_UNIT, &log);
+    fs::path exe =
+        judges::compile(judge::cms, name, *programs_ / name,
+                        GRIDPROBE_JUDGE_HEADER, GRIDPROBE_JUDGE_UNIT, &log);
     EXPECT_FALSE(exe.empty()) << name << " did not compile:\n" << log;
     built_[name] = exe;
     return exe;
@@ -152,17 +152,19 @@ TEST_F(CmsTest, GarbageOnTheWire) {
     const char* body;
     const char* output_txt;
   } rows[] = {
-      {"printf 'hello\\n'; read reply\n", "0\nInvalid library function call.\n"},
-      {"printf 'G\\nR 1 2'; exit 0\n", "0\nInvalid library function call.\n"},
-      {"head -c 300 /dev/zero | tr '\\0' 7; read reply\n",
+      {"printf 'hello\\n'; read reply; exit 0\n",
        "0\nInvalid library function call.\n"},
-      {"printf 'R 1 10 1 99999999999\\n'; read reply\n",
+      {"printf 'G\\nR 1 2'; exit 0\n", "0\nInvalid library function call.\n"},
+      {"head -c 300 /dev/zero | tr '\\0' 7; read reply; exit 0\n",
+       "0\nInvalid library function call.\n"},
+      {"printf 'R 1 10 1 99999999999\\n'; read reply; exit 0\n",
        "0\nInvalid library function call.\n"},
   };
   int i = 0;
   for (const row& w : rows) {
     SCOPED_TRACE(w.body);
-    fs::path prog = judges::script(dir.path(), "s" + std::to_string(i++), w.body);
+    fs::path prog =
+        judges::script(dir.path(), "s" + std::to_string(i++), w.body);
     cms_run r = run("std_io", judges::kCase, {prog.string()});
     EXPECT_EQ(r.verdict, "outcome 0 Invalid library function call.");
     EXPECT_EQ(r.output_txt, w.output_txt);
@@ -179,8 +181,7 @@ TEST_F(CmsTest, UserThatDiesWhileConnecting) {
     SCOPED_TRACE(body);
     fs::path prog = judges::script(dir.path(), "connect", body);
     cms_run r = run("fifo_io", judges::kCase, {prog.string()});
-    EXPECT_EQ(r.verdict,
-              "outcome 0 The program ended without calling report.");
+    EXPECT_EQ(r.verdict, "outcome 0 The program ended without calling report.");
   }
 }
 
@@ -202,8 +203,8 @@ TEST_F(CmsTest, InstalledFilesServeATask) {
   std::string log;
   ASSERT_TRUE(judges::install_tree(root / "prefix", &log)) << log;
   fs::path cms = root / "prefix/share/judgekit/gridprobe/cms";
-  for (const char* name : {"manager", "gridprobe.h", "pgridprobe.pas",
-                           "README.md"})
+  for (const char* name :
+       {"manager", "gridprobe.h", "pgridprobe.pas", "README.md"})
     EXPECT_TRUE(testkit::file_exists(cms / name)) << name;
   for (const char* prog : {"right", "pas-right"}) {
     SCOPED_TRACE(prog);
@@ -213,10 +214,10 @@ TEST_F(CmsTest, InstalledFilesServeATask) {
     ASSERT_FALSE(exe.empty()) << log;
     testkit::scratch_dir box("cms-manager");
     testkit::write_file(box / "input.txt", judges::kCase);
-    testkit::run_result r = testkit::run_program(
-        {GRIDPROBE_CMS_RUNNER, "std_io", "10", box.path().string(),
-         (box / "input.txt").string(), (cms / "manager").string(), "--",
-         exe.string()});
+    testkit::run_result r =
+        testkit::run_program({GRIDPROBE_CMS_RUNNER, "std_io", "10",
+                              box.path().string(), (box / "input.txt").string(),
+                              (cms / "manager").string(), "--", exe.string()});
     EXPECT_EQ(r.out, "outcome 1 translate:success\n") << r.err;
     EXPECT_EQ(testkit::read_file(box / "output.txt"), kRightOut);
   }

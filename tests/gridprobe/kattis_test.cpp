@@ -39,9 +39,9 @@ class KattisTest : public ::testing::Test {
     auto it = built_.find(key);
     if (it != built_.end()) return it->second;
     std::string log;
-    fs::path exe = judges::compile(j, name, *programs_ / key,
-                                   GRIDPROBE_JUDGE_HEADER,
-                                   GRIDPROBE_JUDGE_UNIT, &log);
+    fs::path exe =
+        judges::compile(j, name, *programs_ / key, GRIDPROBE_JUDGE_HEADER,
+                        GRIDPROBE_JUDGE_UNIT, &log);
     EXPECT_FALSE(exe.empty()) << key << " did not compile:\n" << log;
     built_[key] = exe;
     return exe;
@@ -60,14 +60,18 @@ class KattisTest : public ::testing::Test {
     if (j == judge::kattis) {
       argv = {GRIDPROBE_KATTIS_RUNNER};
       if (scored) argv.push_back("--scored");
-      argv.insert(argv.end(), {std::to_string(wall), out.feedback.string(),
-                               (box_ / "case.in").string(),
-                               (box_ / "case.ans").string(),
-                               GRIDPROBE_MANAGER, ";", prog.string()});
+      argv.insert(argv.end(),
+                  {std::to_string(wall), out.feedback.string(),
+                   (box_ / "case.in").string(), (box_ / "case.ans").string(),
+                   GRIDPROBE_MANAGER, ";", prog.string()});
     } else {
-      argv = {GRIDPROBE_DOMJUDGE_RUNNER, std::to_string(wall),
-              out.feedback.string(), (box_ / "case.in").string(),
-              (box_ / "case.ans").string(), GRIDPROBE_MANAGER, "=",
+      argv = {GRIDPROBE_DOMJUDGE_RUNNER,
+              std::to_string(wall),
+              out.feedback.string(),
+              (box_ / "case.in").string(),
+              (box_ / "case.ans").string(),
+              GRIDPROBE_MANAGER,
+              "=",
               prog.string()};
     }
     testkit::run_options opt;
@@ -76,10 +80,10 @@ class KattisTest : public ::testing::Test {
     EXPECT_TRUE(r.exited && r.exit_code == 0) << r.err;
     size_t eol = r.out.find('\n');
     out.meta = r.out.substr(0, eol);
-    out.verdict = eol == std::string::npos
-                      ? ""
-                      : r.out.substr(eol + 1, r.out.find('\n', eol + 1) -
-                                                  eol - 1);
+    out.verdict =
+        eol == std::string::npos
+            ? ""
+            : r.out.substr(eol + 1, r.out.find('\n', eol + 1) - eol - 1);
     return out;
   }
 
@@ -170,8 +174,8 @@ TEST_F(KattisTest, FeedbackFiles) {
 TEST_F(KattisTest, MalformedScoreLineIsAJudgeError) {
   for (const char* answer : {"score 5\n", "score 9 4\n", "score -1 4\n"}) {
     SCOPED_TRACE(answer);
-    judged r = run(judge::kattis, answer, program(judge::kattis, "right"),
-                   true);
+    judged r =
+        run(judge::kattis, answer, program(judge::kattis, "right"), true);
     EXPECT_EQ(r.verdict, "JE validator exited with status 1");
     r = run(judge::domjudge, answer, program(judge::domjudge, "right"));
     EXPECT_EQ(r.verdict, "COMPARE-ERROR");
@@ -182,10 +186,10 @@ TEST_F(KattisTest, MalformedScoreLineIsAJudgeError) {
 TEST_F(KattisTest, GarbageOnTheWire) {
   testkit::scratch_dir dir("kattis-scripts");
   const char* const bodies[] = {
-      "printf 'hello\\n'; read reply\n",
-      "printf 'G\\nR 1 2'; read reply\n",
-      "head -c 300 /dev/zero | tr '\\0' 7; read reply\n",
-      "printf 'R 1 10 1 4294967297\\n'; read reply\n",
+      "printf 'hello\\n'; read reply; exit 0\n",
+      "printf 'G\\nR 1 2'; read reply; exit 0\n",
+      "head -c 300 /dev/zero | tr '\\0' 7; read reply; exit 0\n",
+      "printf 'R 1 10 1 4294967297\\n'; read reply; exit 0\n",
   };
   int i = 0;
   for (const char* body : bodies) {
@@ -219,9 +223,8 @@ TEST_F(KattisTest, FinalReplyOnlyForARightAnswer) {
     fs::path prog = judges::script(
         dir.path(), "final",
         std::string("printf 'R 1 10 1 10\\n'; read a; printf '") + w.report +
-            "\\n'\nif read b; then printf '%s' \"$b\" > '" +
-            seen.string() + "'; else printf 'end of file' > '" +
-            seen.string() + "'; fi\n");
+            "\\n'\nif read b; then printf '%s' \"$b\" > '" + seen.string() +
+            "'; else printf 'end of file' > '" + seen.string() + "'; fi\n");
     for (judge j : {judge::domjudge, judge::kattis}) {
       fs::remove(seen);
       run(j, "", prog);
@@ -274,16 +277,25 @@ TEST_F(KattisTest, InstalledPackageJudges) {
     testkit::write_file(box / "case.ans", "");
     std::vector<std::string> argv;
     if (w.j == judge::kattis)
-      argv = {GRIDPROBE_KATTIS_RUNNER, "10", (box / "feedback").string(),
-              (box / "case.in").string(), (box / "case.ans").string(),
-              run_script.string(), ";", exe.string()};
+      argv = {GRIDPROBE_KATTIS_RUNNER,
+              "10",
+              (box / "feedback").string(),
+              (box / "case.in").string(),
+              (box / "case.ans").string(),
+              run_script.string(),
+              ";",
+              exe.string()};
     else
-      argv = {GRIDPROBE_DOMJUDGE_RUNNER, "10", (box / "feedback").string(),
-              (box / "case.in").string(), (box / "case.ans").string(),
-              run_script.string(), "=", exe.string()};
+      argv = {GRIDPROBE_DOMJUDGE_RUNNER,
+              "10",
+              (box / "feedback").string(),
+              (box / "case.in").string(),
+              (box / "case.ans").string(),
+              run_script.string(),
+              "=",
+              exe.string()};
     testkit::run_result r = testkit::run_program(argv);
-    EXPECT_EQ(r.out.substr(r.out.find('\n') + 1),
-              std::string(w.verdict) + "\n")
+    EXPECT_EQ(r.out.substr(r.out.find('\n') + 1), std::string(w.verdict) + "\n")
         << r.err;
   }
 }

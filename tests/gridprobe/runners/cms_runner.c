@@ -18,11 +18,13 @@
    "user-failed" when the user did not end with status 0 (outcome 0, CMS's
    own text), else "outcome OUTCOME TEXT" with the manager's first stdout
    line (a float) and first stderr line, "translate:" texts left as sent. */
-#include "runner_util.h"
-
+#define _GNU_SOURCE /* pipe2, before any system header */
 #include <sys/stat.h>
 
-static int start_manager(const char* dir, const char* input, char* const* argv) {
+#include "runner_util.h"
+
+static int start_manager(const char* dir, const char* input,
+                         char* const* argv) {
   int pid = fork();
   if (pid < 0) runner_die("fork");
   if (pid == 0) {
@@ -94,8 +96,9 @@ int main(int argc, char** argv) {
   long long start, user_deadline, mgr_deadline;
   char b[32];
   if (argc < 8 || strcmp(argv[6], "--") != 0) {
-    fprintf(stderr, "usage: cms_runner MODE WALL MANAGER_DIR INPUT MANAGER "
-                    "-- PROGRAM [ARGS...]\n");
+    fprintf(stderr,
+            "usage: cms_runner MODE WALL MANAGER_DIR INPUT MANAGER "
+            "-- PROGRAM [ARGS...]\n");
     return 99;
   }
   wall = atoi(argv[2]);
@@ -113,8 +116,7 @@ int main(int argc, char** argv) {
   manager_argv[2] = to_user;
   manager_argv[3] = NULL;
   mgr = start_manager(argv[3], argv[4], manager_argv);
-  user = start_user(argv[1], user_dir, to_user, from_user, argv + 7,
-                    argc - 7);
+  user = start_user(argv[1], user_dir, to_user, from_user, argv + 7, argc - 7);
   start = runner_now_ms();
   user_deadline = start + 1000LL * wall;
   /* The manager's own limit is larger than the user's, as CMS sets it. */
@@ -152,9 +154,9 @@ int main(int argc, char** argv) {
   }
 
   fprintf(stderr, "manager: %s\n", runner_status_text(mgr_status, b, sizeof b));
-  fprintf(stderr, "user: %s\n",
-          user_timeout ? "timeout"
-                       : runner_status_text(user_status, b, sizeof b));
+  fprintf(
+      stderr, "user: %s\n",
+      user_timeout ? "timeout" : runner_status_text(user_status, b, sizeof b));
   if (!WIFEXITED(mgr_status) || WEXITSTATUS(mgr_status) != 0) {
     printf("failed\n");
   } else if (user_timeout || !WIFEXITED(user_status) ||

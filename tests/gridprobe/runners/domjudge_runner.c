@@ -9,16 +9,17 @@
    slash, no more arguments); the program gets its own arguments followed by
    "-U <runner pid>", which the judgehost appends to the guarded command.
    The program runs under a guard process of its own, as under the
-   judgehost's guard. Traffic runs through a proxy in this process. When either child exits,
-   the proxy closes the pipes into both children and the output pipe of the
-   one that exited; it records which child exited first, unless the guard
-   had already killed the program for its time. The first line printed is
+   judgehost's guard. Traffic runs through a proxy in this process. When either
+   child exits, the proxy closes the pipes into both children and the output
+   pipe of the one that exited; it records which child exited first, unless the
+   guard had already killed the program for its time. The first line printed is
    "exitcode: N" and "validator-exited-first: true|false" as the runner's
    metadata says them, the second the verdict: CORRECT [score], WRONG-ANSWER,
    TIMELIMIT, RUN-ERROR or COMPARE-ERROR. */
-#include "runner_util.h"
-
+#define _GNU_SOURCE /* pipe2, before any system header */
 #include <poll.h>
+
+#include "runner_util.h"
 
 struct proc {
   int pid;
@@ -65,8 +66,7 @@ static int spawn(char** argv, int in, int out, int guarded) {
       close(1);
       while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
       }
-      _exit(WIFEXITED(status) ? WEXITSTATUS(status)
-                              : 128 + WTERMSIG(status));
+      _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
     }
     execvp(argv[0], argv);
     _exit(127);
@@ -107,8 +107,9 @@ int main(int argc, char** argv) {
   long long deadline;
   char b1[32], b2[32];
   if (argc < 8 || strcmp(argv[6], "=") != 0) {
-    fprintf(stderr, "usage: domjudge_runner WALL FEEDBACK_DIR TESTIN TESTOUT "
-                    "VALIDATOR = PROGRAM [ARGS...]\n");
+    fprintf(stderr,
+            "usage: domjudge_runner WALL FEEDBACK_DIR TESTIN TESTOUT "
+            "VALIDATOR = PROGRAM [ARGS...]\n");
     return 99;
   }
   wall = atoi(argv[1]);
@@ -157,8 +158,8 @@ int main(int argc, char** argv) {
         fds[nf].fd = p[i].from_proc;
         fds[nf++].events = POLLIN;
       }
-    r = poll(fds, (nfds_t)nf, wall > 0 && !tle ? (int)(left > 0 ? left : 0)
-                                               : -1);
+    r = poll(fds, (nfds_t)nf,
+             wall > 0 && !tle ? (int)(left > 0 ? left : 0) : -1);
     if (r < 0 && errno == EINTR) continue;
     if (r == 0 && !p[1].exited) {
       /* The guard kills the program at its wall limit and says so first. */
@@ -223,5 +224,7 @@ int main(int argc, char** argv) {
     } else
       printf("WRONG-ANSWER\n");
   }
+  free(val_argv);
+  free(prog_argv);
   return 0;
 }

@@ -34,7 +34,8 @@ inline const std::map<std::string, std::string>& c_bodies() {
       // Six calls, then right.
       {"six_calls", "for (int i = 0; i < 6; ++i) { rect(1, 1, 1, 1); } RIGHT;"},
       // 401 calls: the last one is refused.
-      {"too_many", "for (int i = 0; i < 401; ++i) { rect(1, 1, 1, 1); } RIGHT;"},
+      {"too_many",
+       "for (int i = 0; i < 401; ++i) { rect(1, 1, 1, 1); } RIGHT;"},
       // A rectangle outside the grid.
       {"bad_call", "rect(0, 1, 1, 1); RIGHT;"},
       // Never ends.

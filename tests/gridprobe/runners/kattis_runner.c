@@ -11,9 +11,10 @@
    the program's pipe. The first line printed is the runner's own report
    ("VAL_STATUS USER_STATUS validator|submission", raw wait statuses), the
    second the verdict: AC [score], WA, RTE, TLE or JE with a reason. */
-#include "runner_util.h"
-
+#define _GNU_SOURCE /* pipe2, before any system header */
 #include <sys/resource.h>
+
+#include "runner_util.h"
 
 static int runner_exists(const char* path) { return access(path, F_OK) == 0; }
 
@@ -96,8 +97,9 @@ int main(int argc, char** argv) {
     ++a;
   }
   if (argc - a < 7) {
-    fprintf(stderr, "usage: kattis_runner [--scored] WALL FEEDBACK_DIR INPUT "
-                    "ANSWER VALIDATOR ; PROGRAM [ARGS...]\n");
+    fprintf(stderr,
+            "usage: kattis_runner [--scored] WALL FEEDBACK_DIR INPUT "
+            "ANSWER VALIDATOR ; PROGRAM [ARGS...]\n");
     return 99;
   }
   wall = atoi(argv[a]);
@@ -137,8 +139,7 @@ int main(int argc, char** argv) {
          counted as stopped by SIGUSR1; the report goes out at once. */
       if (val_pid > 0 && waitpid(val_pid, &val_status, WNOHANG) != val_pid)
         kill(val_pid, SIGTERM);
-      if (user_pid > 0 &&
-          waitpid(user_pid, &user_status, WNOHANG) != user_pid)
+      if (user_pid > 0 && waitpid(user_pid, &user_status, WNOHANG) != user_pid)
         kill(user_pid, SIGKILL);
       if (user_status == -1) user_status = SIGUSR1;
       if (val_status == -1) val_status = 43 << 8;
@@ -175,20 +176,20 @@ int main(int argc, char** argv) {
   /* The verifier's order: a validator error or a validator that left first
      with WA decides; then the program's time and crash; then the validator. */
   {
-    int val_je = !WIFEXITED(val_status) ||
-                 (WEXITSTATUS(val_status) != 42 &&
-                  WEXITSTATUS(val_status) != 43);
+    int val_je = !WIFEXITED(val_status) || (WEXITSTATUS(val_status) != 42 &&
+                                            WEXITSTATUS(val_status) != 43);
     int val_wa = WIFEXITED(val_status) && WEXITSTATUS(val_status) == 43;
     if (val_je || (val_wa && validator_first))
       validator_result(val_status, feedback, scored);
-    else if ((WIFSIGNALED(user_status) &&
-              (WTERMSIG(user_status) == SIGXCPU ||
-               WTERMSIG(user_status) == SIGUSR1)))
+    else if ((WIFSIGNALED(user_status) && (WTERMSIG(user_status) == SIGXCPU ||
+                                           WTERMSIG(user_status) == SIGUSR1)))
       printf("TLE\n");
     else if (!WIFEXITED(user_status) || WEXITSTATUS(user_status) != 0)
       printf("RTE\n");
     else
       validator_result(val_status, feedback, scored);
   }
+  free(val_argv);
+  free(user_argv);
   return 0;
 }

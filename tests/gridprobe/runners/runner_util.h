@@ -2,7 +2,9 @@
 #ifndef GRIDPROBE_RUNNER_UTIL_H
 #define GRIDPROBE_RUNNER_UTIL_H
 
+#ifndef _GNU_SOURCE
 #define _GNU_SOURCE
+#endif
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -25,7 +27,8 @@ static inline long long runner_now_ms(void) {
 }
 
 /* "exit N" or "signal N", as the judges tell a status apart. */
-static inline const char* runner_status_text(int status, char* buf, size_t size) {
+static inline const char* runner_status_text(int status, char* buf,
+                                             size_t size) {
   if (WIFEXITED(status))
     snprintf(buf, size, "exit %d", WEXITSTATUS(status));
   else if (WIFSIGNALED(status))
