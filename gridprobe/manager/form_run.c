@@ -696,14 +696,12 @@ static int launch(struct run* r) {
   return 0;
 }
 
-int run_main(int argc, char** argv) {
-  struct run* r = calloc(1, sizeof *r);
+static int run_with(struct run* r, int argc, char** argv) {
   int code = 0, stopped = 0;
   double deadline;
   FILE* in;
   char out[GP_OUT_MAX];
   size_t out_len;
-  if (r == NULL) return fail("out of memory", NULL);
   r->partial_fd = r->sig_fd = r->to_prog = r->from_prog = -1;
   /* A program of the same user must not read the case from this memory. */
   prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
@@ -825,9 +823,24 @@ int run_main(int argc, char** argv) {
     unlink("rods.out");
   }
   if (r->partial_fd >= 0) close(r->partial_fd);
+  r->partial_fd = -1;
   restore("rods.in", &r->rods_in);
   if (r->made_work_dir)
     nftw(r->work_dir, remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+  return code;
+}
+
+int run_main(int argc, char** argv) {
+  struct run* r = calloc(1, sizeof *r);
+  int code;
+  if (r == NULL) return fail("out of memory", NULL);
+  code = run_with(r, argc, argv);
+  if (r->partial_fd >= 0) close(r->partial_fd);
+  if (r->sig_fd >= 0) close(r->sig_fd);
   gp_session_free(&r->s);
+  free(r->rods_in.bytes);
+  free(r->old_log.bytes);
+  free(r->work_dir);
+  free(r);
   return code;
 }
