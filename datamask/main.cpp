@@ -1,11 +1,8 @@
-// datamask: masks a test-data file; see datamask_main for the sequence.
-#include <string>
-#include <vector>
-
+// datamask: masks a test-data file; see datamask_run for the sequence.
 #include "platform.h"
 #include "scrambler.h"
 
 int main(int argc, char** argv) {
   platform_start();
-  datamask_main(std::vector<std::string>(argv, argv + argc));
+  datamask_run(platform_command_line(argc, argv).c_str());
 }

@@ -7,6 +7,9 @@
 
 #include <cerrno>
 #include <csignal>
+#include <vector>
+
+#include "textfile.h"
 
 namespace {
 
@@ -108,12 +111,43 @@ std::string posix_module_path() {
 
 void posix_exit(int code) { ::_exit(code); }
 
+// Bytes are characters here: no multi-byte set to step through.
+const char* posix_next_char(const char* p) { return *p != 0 ? p + 1 : p; }
+
 }  // namespace
 
 os_calls os = {posix_open_read, posix_open_write,   posix_truncate,
                posix_read,      posix_write,        posix_close,
                posix_identify,  posix_is_directory, posix_module_path,
-               posix_exit};
+               posix_exit,      posix_next_char};
+
+std::string platform_command_line(int argc, char** argv) {
+  return rebuild_command_line(std::vector<std::string>(argv, argv + argc));
+}
+
+// The layer's codes 2 to 5 and 101 stand for their POSIX counterparts; any
+// other number is shown as it is.
+pending_error errno_error(int err) {
+  switch (err) {
+    case ENOENT:
+      return {kFileNotFound, false};
+    case ENOTDIR:
+    case ENAMETOOLONG:
+      return {kInvalidFilename, false};
+    case EMFILE:
+    case ENFILE:
+      return {kTooManyOpenFiles, false};
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+      return {kAccessDenied, false};
+    case ENOSPC:
+      return {kDiskFull, false};
+    default:
+      return {static_cast<int32_t>(err), true};
+  }
+}
 
 // A file-size limit then shows as a failed write (EFBIG), not a signal.
 void platform_start() {

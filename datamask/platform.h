@@ -8,6 +8,8 @@
 
 enum class file_kind { regular, directory, character, other };
 
+// Two opens with equal device and inode are one file, refused as the output
+// while it is the input (where the platform's sharing does not refuse it).
 struct file_info {
   uint64_t device = 0;
   uint64_t inode = 0;
@@ -18,10 +20,12 @@ constexpr int kStdInput = 0;
 constexpr int kStdOutput = 1;
 constexpr int kStdError = 2;
 
-// Every entry returns -1 (or false) and leaves errno set on failure.
+// Descriptors 0 to 2 are the standard streams. Every entry returns -1 (or
+// false) and leaves errno set to the platform's error number on failure.
 struct os_calls {
   int (*open_read)(const char* path);
-  // Creates when missing but never truncates: the same-file check comes first.
+  // Creates when missing. Truncates only where the platform's own sharing
+  // refuses the open input; elsewhere truncate follows the same-file check.
   int (*open_write)(const char* path);
   int (*truncate)(int fd);
   ssize_t (*read)(int fd, void* buf, size_t n);
@@ -31,9 +35,16 @@ struct os_calls {
   bool (*is_directory)(const char* path);
   std::string (*module_path)();
   void (*exit)(int code);
+  // The start of the character after the one at p, in the platform's
+  // multi-byte character set.
+  const char* (*next_char)(const char* p);
 };
 
-extern os_calls os;  // platform.cpp: the POSIX calls
+extern os_calls os;  // platform.cpp (POSIX) or platform_win32.cpp (Windows)
+
+// The whole command line as one string: Windows keeps it as the user gave
+// it; POSIX rebuilds it from argv.
+std::string platform_command_line(int argc, char** argv);
 
 // Once at start: a closed pipe or a file-size limit must show as a failed
 // write, not a signal.

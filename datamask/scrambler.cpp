@@ -13,8 +13,11 @@ int32_t negate(int32_t v) {
 }  // namespace
 
 void datamask_main(const std::vector<std::string>& argv) {
-  std::vector<std::string> args =
-      split_command_line(rebuild_command_line(argv).c_str());
+  datamask_run(rebuild_command_line(argv).c_str());
+}
+
+void datamask_run(const char* command_line) {
+  std::vector<std::string> args = split_command_line(command_line);
   if (args.size() != 3) {
     write_str(outfile, kUsageLine, sizeof kUsageLine - 1);
     write_line_end(outfile);

@@ -25,5 +25,8 @@ enum check_site : uint32_t {
   site_close_output = 0x00401C31,
 };
 
-// argv as the process got it; never returns, the process ends inside.
+// The whole command line, program name first; never returns, the process
+// ends inside.
+[[noreturn]] void datamask_run(const char* command_line);
+// The same for an argv list, joined into a command line first.
 [[noreturn]] void datamask_main(const std::vector<std::string>& argv);

@@ -153,11 +153,16 @@ std::vector<std::string> split_command_line(const char* line) {
     std::string token;
     bool quoted = false;
     while (*p != 0 && (quoted || *p > 32)) {
-      if (*p == '"')
+      if (*p == '"') {
         quoted = !quoted;
-      else
-        token += static_cast<char>(*p);
-      ++p;
+        ++p;
+        continue;
+      }
+      // A character of the platform's multi-byte set is copied whole.
+      const unsigned char* next = reinterpret_cast<const unsigned char*>(
+          os.next_char(reinterpret_cast<const char*>(p)));
+      token.append(p, next);
+      p = next;
     }
     if (token.empty()) return tokens;
     tokens.push_back(token);
@@ -514,28 +519,6 @@ void write_line_end(text_record& f) {
     write_str(f, "\r\n", 2);
   }
   if (f.mode == file_mode::writing && f.flush_at_line_end) flush_file(f);
-}
-
-pending_error errno_error(int err) {
-  switch (err) {
-    case ENOENT:
-      return {kFileNotFound, false};
-    case ENOTDIR:
-    case ENAMETOOLONG:
-      return {kInvalidFilename, false};
-    case EMFILE:
-    case ENFILE:
-      return {kTooManyOpenFiles, false};
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-      return {kAccessDenied, false};
-    case ENOSPC:
-      return {kDiskFull, false};
-    default:
-      return {static_cast<int32_t>(err), true};
-  }
 }
 
 std::string io_message(const pending_error& e) {

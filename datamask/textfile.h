@@ -89,7 +89,8 @@ void write_byte(text_record& f, unsigned char byte);
 void write_str(text_record& f, const void* bytes, size_t n);
 void write_line_end(text_record& f);
 
-// Errors, the check and the end.
+// Errors, the check and the end. errno_error turns a platform error number
+// into a pending code; it belongs to the platform (platform*.cpp).
 pending_error errno_error(int err);
 std::string io_message(const pending_error& e);
 std::string failure_report(const std::string& module, uint32_t site,

@@ -15,10 +15,7 @@
 
 namespace {
 
-std::string binary() {
-  const char* build = std::getenv("JUDGEKIT_BUILD");
-  return std::string(build ? build : ".") + "/datamask/datamask";
-}
+std::string binary() { return DATAMASK_BINARY; }
 
 // Descriptors the test runner left open would change what the limit allows.
 void close_inherited() { close_range(3, ~0u, 0); }

@@ -57,6 +57,7 @@ inline int identify(int fd, file_info* info) {
 inline bool is_directory(const char*) { return true; }
 inline std::string module_path() { return "/opt/judge/bin/datamask"; }
 inline void exit(int) { std::abort(); }
+inline const char* next_char(const char* p) { return *p != 0 ? p + 1 : p; }
 
 }  // namespace memory_os
 
@@ -68,7 +69,7 @@ class MemoryIo : public testing::Test {
     os = {memory_os::open_read, memory_os::open_write,   memory_os::truncate,
           memory_os::read,      memory_os::write,        memory_os::close,
           memory_os::identify,  memory_os::is_directory, memory_os::module_path,
-          memory_os::exit};
+          memory_os::exit,      memory_os::next_char};
     memory_os::input.clear();
     memory_os::input_pos = 0;
     memory_os::chunk = 1 << 20;

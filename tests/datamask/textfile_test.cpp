@@ -363,6 +363,39 @@ TEST(SplitCommandLine, Table) {
   }
 }
 
+// A double-byte character set as on East Asian Windows: a byte from 0x81
+// up leads, and the byte after it, whatever it is, belongs to it.
+const char* double_byte_next(const char* p) {
+  if (*p == 0) return p;
+  if (static_cast<unsigned char>(*p) >= 0x81 && p[1] != 0) return p + 2;
+  return p + 1;
+}
+
+const split_case kDoubleByteSplits[] = {
+    {"trail byte that looks like a quote",
+     "datamask a\x81\"b c",
+     {"datamask", "a\x81\"b", "c"}},
+    {"trail byte that looks like a blank",
+     "datamask \x90 x",
+     {"datamask", "\x90 x"}},
+    {"quoted run holding a quote-like trail byte",
+     "datamask \"\x81\" x\" y",
+     {"datamask", "\x81\" x", "y"}},
+    {"lead byte at the end of the line",
+     "datamask in \x81",
+     {"datamask", "in", "\x81"}},
+};
+
+TEST(SplitCommandLine, StepsByCharacterOfTheMultiByteSet) {
+  os_calls saved = os;
+  os.next_char = double_byte_next;
+  for (const split_case& c : kDoubleByteSplits) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(split_command_line(c.line.c_str()), c.tokens);
+  }
+  os = saved;
+}
+
 struct argv_case {
   const char* name;
   std::vector<std::string> argv;
