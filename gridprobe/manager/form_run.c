@@ -489,6 +489,7 @@ static int serve(struct run* r, double deadline) {
   while (r->s.outcome == GP_RUNNING) {
     struct pollfd p[3];
     int np = 0, timeout, wire = -1;
+    size_t room;
     double left = deadline - now();
     char buf[4096];
     ssize_t n, i;
@@ -499,7 +500,11 @@ static int serve(struct run* r, double deadline) {
     timeout = (int)(left * 1000) + 1;
     p[np].fd = r->sig_fd;
     p[np++].events = POLLIN;
-    if (r->reply_len < sizeof r->reply - 64) {
+    /* A request takes 2 bytes at least, its reply 6 at most: read no more
+       than the replies can answer, whatever the program floods in. */
+    room = (sizeof r->reply - r->reply_len) / 3;
+    if (room > sizeof buf) room = sizeof buf;
+    if (room >= 2) {
       wire = np;
       p[np].fd = r->from_prog;
       p[np++].events = POLLIN;
@@ -515,7 +520,7 @@ static int serve(struct run* r, double deadline) {
     if ((p[0].revents & POLLIN) && take_signal(r)) return 1;
     drain_replies(r);
     if (wire < 0 || p[wire].revents == 0) continue;
-    n = read(r->from_prog, buf, sizeof buf);
+    n = read(r->from_prog, buf, room);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
     if (n <= 0) {
       r->wire_ended = 1;
