@@ -76,6 +76,23 @@ void shrink(block& b) {
     set_cap(b, b.len * 2);
 }
 
+// The editor has one thread: FO's lock is pure cost on Gets of short runs.
+void put_run(const char* bytes, int32_t n) {
+#if defined(__GLIBC__)
+  fwrite_unlocked(bytes, 1, size_t(n), FO);
+#else
+  std::fwrite(bytes, 1, size_t(n), FO);
+#endif
+}
+
+void put_newline() {
+#if defined(__GLIBC__)
+  putc_unlocked('\n', FO);
+#else
+  std::putc('\n', FO);
+#endif
+}
+
 }  // namespace
 
 text::text() {
@@ -94,7 +111,7 @@ void text::clear() {
     delete c;
   }
   chunks.clear();
-  fresh_chunks = 0;
+  changed_from(0);
 }
 
 bool text::step_forward(place& p) const {
@@ -114,6 +131,7 @@ bool text::step_forward(place& p) const {
 // empty blocks, however long, is crossed by a search over the chunks' start
 // positions, never block by block.
 bool text::next_filled(place& p, int32_t& index) {
+  if (recall(forward_memo, p, index)) return true;
   const chunk* c = chunks[size_t(p.chunk)];
   for (int32_t s = p.slot + 1; s < c->n; ++s) {
     if (c->b[s].len > 0) {
@@ -124,24 +142,26 @@ bool text::next_filled(place& p, int32_t& index) {
   }
   refresh_starts();
   size_t j = size_t(p.chunk);
-  int32_t end = chunk_start[j] + c->chars;  // the position after chunk j
+  int32_t end = start_of(j) + c->chars;  // the position after chunk j
   if (end >= total) return false;
   // The chunk that holds the character at `end`: the last to start there.
-  auto after = std::upper_bound(
-      chunk_start.begin() + std::ptrdiff_t(j) + 1,
-      chunk_start.begin() + std::ptrdiff_t(chunks.size()), end);
-  size_t k = size_t(after - chunk_start.begin()) - 1;
+  size_t k = last_at_most(chunk_start, shift_chars, end, j + 1, chunks.size());
   const chunk* d = chunks[k];
   int32_t s = 0;
   while (d->b[s].len == 0) ++s;
+  forward_memo.edits = edits;
+  forward_memo.from = p;
   p = place{int32_t(k), s};
-  index = chunk_first[k] + s;
+  index = first_of(k) + s;
+  forward_memo.to = p;
+  forward_memo.to_index = index;
   return true;
 }
 
 // The last block before p that holds a character, and its index; the mirror
 // of next_filled.
 bool text::prev_filled(place& p, int32_t& index) {
+  if (recall(back_memo, p, index)) return true;
   const chunk* c = chunks[size_t(p.chunk)];
   for (int32_t s = p.slot - 1; s >= 0; --s) {
     if (c->b[s].len > 0) {
@@ -152,25 +172,68 @@ bool text::prev_filled(place& p, int32_t& index) {
   }
   refresh_starts();
   size_t j = size_t(p.chunk);
-  int32_t begin = chunk_start[j];  // characters before chunk j
+  int32_t begin = start_of(j);  // characters before chunk j
   if (begin == 0) return false;
   // The chunk that holds the character at begin - 1.
-  auto after = std::upper_bound(
-      chunk_start.begin(), chunk_start.begin() + std::ptrdiff_t(j), begin - 1);
-  size_t k = size_t(after - chunk_start.begin()) - 1;
+  size_t k = last_at_most(chunk_start, shift_chars, begin - 1, 0, j);
   const chunk* d = chunks[k];
   int32_t s = d->n - 1;
   while (d->b[s].len == 0) --s;
+  back_memo.edits = edits;
+  back_memo.from = p;
   p = place{int32_t(k), s};
-  index = chunk_first[k] + s;
+  index = first_of(k) + s;
+  back_memo.to = p;
+  back_memo.to_index = index;
   return true;
 }
 
 void text::changed_from(size_t chunk_index) {
+  ++edits;
+  shifted = false;  // the chunks after shift_chunk were already stale
   fresh_chunks = std::min(fresh_chunks, chunk_index);
 }
 
+// Chunk chunk_index gained these blocks and characters, and no chunk came or
+// went: the chunks after it only shift, when nothing else is pending.
+void text::counts_changed(size_t chunk_index, int32_t blocks, int32_t chars) {
+  ++edits;
+  if (shifted && shift_chunk == chunk_index) {
+    shift_blocks += blocks;
+    shift_chars += chars;
+    return;
+  }
+  if (!shifted && fresh_chunks == chunks.size()) {
+    shifted = true;
+    shift_chunk = chunk_index;
+    shift_blocks = blocks;
+    shift_chars = chars;
+    fresh_chunks = chunk_index + 1;
+    return;
+  }
+  changed_from(chunk_index + 1);
+}
+
+// The last chunk k in [lo, hi) whose value (values[k], plus shift past
+// shift_chunk) is at most v, or lo - 1 when there is none.
+size_t text::last_at_most(const std::vector<int32_t>& values, int32_t shift,
+                          int64_t v, size_t lo, size_t hi) const {
+  auto upper = [&](size_t from, size_t to, int64_t x) {
+    return size_t(std::upper_bound(values.begin() + std::ptrdiff_t(from),
+                                   values.begin() + std::ptrdiff_t(to), x) -
+                  values.begin());
+  };
+  if (shifted && shift_chunk + 1 < hi) {
+    size_t split = std::max(lo, shift_chunk + 1);
+    if (int64_t(values[split]) + shift <= v)
+      return upper(split, hi, v - shift) - 1;
+    return upper(lo, split, v) - 1;
+  }
+  return upper(lo, hi, v) - 1;
+}
+
 void text::refresh_starts() {
+  if (shifted) return;  // every start is known: stored plus the shift
   size_t count = chunks.size();
   if (chunk_first.size() < count) {
     chunk_first.resize(count);
@@ -190,11 +253,8 @@ void text::refresh_starts() {
 
 text::place text::locate(int32_t i) {
   refresh_starts();
-  auto after =
-      std::upper_bound(chunk_first.begin(),
-                       chunk_first.begin() + std::ptrdiff_t(chunks.size()), i);
-  int32_t c = int32_t(after - chunk_first.begin()) - 1;
-  return place{c, i - chunk_first[size_t(c)]};
+  size_t c = last_at_most(chunk_first, shift_blocks, i, 0, chunks.size());
+  return place{int32_t(c), i - first_of(c)};
 }
 
 void text::set_len(place p, int32_t len) {
@@ -203,7 +263,7 @@ void text::set_len(place p, int32_t len) {
   c->b[p.slot].len = len;
   c->chars += change;
   total += change;
-  changed_from(size_t(p.chunk) + 1);
+  counts_changed(size_t(p.chunk), 0, change);
 }
 
 void text::reserve(block& b, int32_t need) {
@@ -226,7 +286,7 @@ void text::recalc() {
     total += c->chars;
   }
   nblk = index;
-  fresh_chunks = 0;
+  changed_from(0);
   refresh_starts();
 }
 
@@ -235,12 +295,9 @@ void text::Move(int32_t p) {
   if (p < 0) p = 0;
   if (p > total) p = total;
   refresh_starts();
-  auto after =
-      std::upper_bound(chunk_start.begin(),
-                       chunk_start.begin() + std::ptrdiff_t(chunks.size()), p);
-  size_t j = size_t(after - chunk_start.begin()) - 1;
+  size_t j = last_at_most(chunk_start, shift_chars, p, 0, chunks.size());
   const chunk* c = chunks[j];
-  int32_t s = chunk_start[j];
+  int32_t s = start_of(j);
   int32_t slot = 0;
   // The highest block whose start is at most p.
   while (slot + 1 < c->n && s + c->b[slot].len <= p) {
@@ -248,7 +305,7 @@ void text::Move(int32_t p) {
     ++slot;
   }
   here = place{int32_t(j), slot};
-  cur = chunk_first[j] + slot;
+  cur = first_of(j) + slot;
   off = p - s;
 }
 
@@ -292,11 +349,11 @@ void text::Get(int32_t n) {
       continue;
     }
     int32_t run = std::min(n, b.len - o);
-    std::fwrite(b.data() + o, 1, size_t(run), FO);
+    put_run(b.data() + o, run);
     o += run;
     n -= run;
   }
-  std::putc('\n', FO);
+  put_newline();
 }
 
 void text::insertblank(int32_t n) {
@@ -351,7 +408,7 @@ text::place text::insert_after(place p, const block* fresh, int32_t k) {
     std::memcpy(&c->b[p.slot + 1], fresh, size_t(k) * sizeof(block));
     c->n += k;
     c->chars += added;
-    changed_from(size_t(p.chunk) + 1);
+    counts_changed(size_t(p.chunk), k, added);
     return p;
   }
   // Split into as few chunks as hold everything, evenly filled, so that
@@ -515,7 +572,7 @@ void text::repack(int32_t pending) {
   int32_t p = position();
   std::vector<chunk*> old;
   old.swap(chunks);
-  fresh_chunks = 0;
+  changed_from(0);
   nblk = 0;
   block out = empty_block();
   auto emit = [&] {
@@ -560,7 +617,7 @@ void text::repack(int32_t pending) {
 
 int32_t text::position() {
   place p = locate(cur);
-  int32_t s = chunk_start[size_t(p.chunk)];
+  int32_t s = start_of(size_t(p.chunk));
   for (int32_t k = 0; k < p.slot; ++k) s += at(place{p.chunk, k}).len;
   return s + off;
 }

@@ -101,6 +101,15 @@ class text {
   place locate(int32_t i);
   void refresh_starts();
   void changed_from(size_t chunk_index);
+  void counts_changed(size_t chunk_index, int32_t blocks, int32_t chars);
+  int32_t first_of(size_t k) const {
+    return chunk_first[k] + (shifted && k > shift_chunk ? shift_blocks : 0);
+  }
+  int32_t start_of(size_t k) const {
+    return chunk_start[k] + (shifted && k > shift_chunk ? shift_chars : 0);
+  }
+  size_t last_at_most(const std::vector<int32_t>& values, int32_t shift,
+                      int64_t v, size_t lo, size_t hi) const;
   void set_len(place p, int32_t len);
   void reserve(block& b, int32_t need);
   place insert_after(place p, const block* fresh, int32_t k);
@@ -113,10 +122,34 @@ class text {
 
   std::vector<chunk*> chunks;
   // Per chunk: index of its first block and text position of its first
-  // character, valid for chunks below fresh_chunks.
+  // character, valid for chunks below fresh_chunks. While `shifted`, only
+  // chunk shift_chunk has changed since all were valid: the chunks after it
+  // are valid once shift_blocks and shift_chars are added (first_of and
+  // start_of do), so that edits at one place cost no pass over the table.
   std::vector<int32_t> chunk_first;
   std::vector<int32_t> chunk_start;
   size_t fresh_chunks = 0;
+  // The last crossing in each direction, good until the blocks change: a
+  // cursor that steps back and forth over one run crosses it in O(1).
+  struct crossing {
+    uint64_t edits = ~uint64_t(0);
+    place from{0, 0};
+    place to{0, 0};
+    int32_t to_index = 0;
+  };
+  uint64_t edits = 0;  // counts changes to the blocks' lengths or places
+  crossing forward_memo, back_memo;
+  bool recall(const crossing& m, place& p, int32_t& index) const {
+    if (m.edits != edits || m.from.chunk != p.chunk || m.from.slot != p.slot)
+      return false;
+    p = m.to;
+    index = m.to_index;
+    return true;
+  }
+  bool shifted = false;
+  size_t shift_chunk = 0;
+  int32_t shift_blocks = 0;
+  int32_t shift_chars = 0;
   place here{0, 0};  // the chunk and slot of block cur
   int32_t limit = TEXT_MAX_BLOCKS;
   std::vector<block> staged;   // blocks that insertblank is about to add

@@ -376,8 +376,23 @@ struct goal {
 };
 const goal kGoals[] = {
     {"W1", "rope", 1.0}, {"W2", "fastest", 0.5}, {"W3", "string", 1.5},
-    {"W4", "rope", 1.5}, {"W5", "gap", 4.0},
+    {"W4", "rope", 1.5}, {"W5", "gap", 4.0},     {"H1", "gap", 1.5},
+    {"H2", "gap", 1.5},
 };
+
+// Runs left out: the one string moves the whole 16 MB text for every one of
+// H2's million typed characters, hours of work that measure nothing new.
+struct skip {
+  const char* workload;
+  const char* program;
+};
+const skip kSkips[] = {{"H2", "string"}};
+
+bool skipped(const std::string& workload, const std::string& program) {
+  for (const skip& k : kSkips)
+    if (workload == k.workload && program == k.program) return true;
+  return false;
+}
 const double kMemoryGoal = 1.5;
 const char* const kBaselines[] = {"string", "rope", "gap"};
 
@@ -466,6 +481,18 @@ int main(int argc, char** argv) {
       run_dirs.push_back(d);
     }
     std::vector<outcome>& res = results[w];
+    // Without the string, the gap buffer's output is the one compared.
+    int ref = reference;
+    if (skipped(workloads[w], programs[static_cast<size_t>(ref)].name)) {
+      int gap = find("gap");
+      ref = gap >= 0 ? gap : find("editor");
+    }
+    for (size_t p = 0; p < programs.size(); ++p) {
+      if (skipped(workloads[w], programs[p].name)) {
+        res[p].ok = false;
+        res[p].failure = "skipped";
+      }
+    }
     for (int round = 0; round < runs; ++round) {
       // Rotate the order so that no program always runs first or last.
       for (size_t k = 0; k < programs.size(); ++k) {
@@ -485,10 +512,13 @@ int main(int argc, char** argv) {
         o.max_rss_kb = std::max(o.max_rss_kb, r.max_rss_kb);
       }
     }
-    std::string ref_out =
-        run_dirs[static_cast<size_t>(reference)] + "/editor.out";
+    std::string ref_out = run_dirs[static_cast<size_t>(ref)] + "/editor.out";
     for (size_t p = 0; p < programs.size(); ++p) {
       outcome& o = res[p];
+      if (o.failure == "skipped") {
+        o.verdict = "skipped";
+        continue;
+      }
       if (!o.ok) {
         o.verdict = "FAILED: " + o.failure;
         trouble = true;
@@ -498,7 +528,7 @@ int main(int argc, char** argv) {
           to_diagnose.push_back(workloads[w]);
         continue;
       }
-      if (static_cast<int>(p) == reference) {
+      if (static_cast<int>(p) == ref) {
         o.verdict = "reference";
         continue;
       }

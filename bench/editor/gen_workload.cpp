@@ -1,6 +1,7 @@
-// gen_workload.cpp: writes a seeded editor.in workload W1..W5 and its sizes.
+// gen_workload.cpp: writes a seeded editor.in workload W1..W5 (ordinary) or
+// H1..H2 (hostile to a block text) and its sizes.
 //
-// Usage: editor_bench_gen W1|W2|W3|W4|W5 SCALE SEED OUT.in
+// Usage: editor_bench_gen W1|W2|W3|W4|W5|H1|H2 SCALE SEED OUT.in
 // Every script is valid: each position and count lies within the text. It
 // ends with a Move 0 and Gets over the whole text, so comparing outputs
 // checks the final text byte for byte. OUT.in.meta gets the final text size.
@@ -239,11 +240,54 @@ void pinned(script_writer& w, random_source&, double scale) {
   }
 }
 
+// H1: a run of 8,000 emptied blocks, then crossed again and again. Single
+// characters typed before the last one of a full block each make a block;
+// Move to the first of them and Delete 1 empties them one by one (the next
+// Move lands on the next one); then Next, Next, Prev, Prev and Get 2 step
+// and print across the run.
+void emptied_run(script_writer& w, random_source&, double scale) {
+  const int64_t block = 4088;
+  const int64_t run = 8000;  // within one block table of 8612
+  w.insert(block);
+  w.move(block - 1);
+  for (int64_t i = 0; i < run; ++i) w.insert(1);
+  for (int64_t i = 0; i + 1 < run; ++i) {
+    w.move(block);
+    w.erase(1);
+  }
+  w.move(block - 1);
+  for (int64_t i = scaled(scale, 160000); i > 0; --i) {
+    w.next();
+    w.next();
+    w.prev();
+    w.prev();
+    w.get(2);
+  }
+}
+
+// H2: a 16 MB text, then typing before the last character of one of its
+// full blocks: every character makes a block, so the block table fills
+// again and again.
+void table_churn(script_writer& w, random_source& rng, double scale) {
+  const int64_t piece = 1 << 20;
+  for (int64_t i = scaled(scale, 16); i > 0; --i) {
+    w.move(w.len());
+    w.insert(piece);
+  }
+  // The first insert leaves block 0 empty and fills blocks from 1 on.
+  int64_t full = rng.between(1, 200);
+  w.move(full * 4088 - 1);
+  for (int64_t i = 1, n = scaled(scale, 1000000); i <= n; ++i) {
+    w.insert(1);
+    if (i % 4096 == 0) w.get(64);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 5) {
-    std::fprintf(stderr, "usage: %s W1|W2|W3|W4|W5 SCALE SEED OUT.in\n",
+    std::fprintf(stderr, "usage: %s W1|W2|W3|W4|W5|H1|H2 SCALE SEED OUT.in\n",
                  argv[0]);
     return 2;
   }
@@ -269,6 +313,10 @@ int main(int argc, char** argv) {
     big(w, rng, scale);
   } else if (name == "W5") {
     pinned(w, rng, scale);
+  } else if (name == "H1") {
+    emptied_run(w, rng, scale);
+  } else if (name == "H2") {
+    table_churn(w, rng, scale);
   } else {
     std::fprintf(stderr, "%s: unknown workload %s\n", argv[0], argv[1]);
     return 2;

@@ -29,7 +29,7 @@ struct text_probe {
   // The text position of block i's first character.
   static int32_t start(text& x, int32_t i) {
     text::place p = x.locate(i);
-    int32_t s = x.chunk_start[size_t(p.chunk)];
+    int32_t s = x.start_of(size_t(p.chunk));
     for (int32_t k = 0; k < p.slot; ++k) s += x.at(text::place{p.chunk, k}).len;
     return s;
   }
@@ -54,13 +54,15 @@ struct text_probe {
     const int32_t chunk_blocks = TEXT_CHUNK_BLOCKS;
     const int32_t inline_chars = TEXT_INLINE_CHARS;
     if (x.chunks.empty() || x.fresh_chunks > x.chunks.size()) return false;
+    if (x.shifted && x.fresh_chunks != x.shift_chunk + 1) return false;
     int32_t blocks = 0;
     int64_t chars = 0;
     for (size_t ci = 0; ci < x.chunks.size(); ++ci) {
       const text::chunk* c = x.chunks[ci];
       if (c->n < 1 || c->n > chunk_blocks) return false;
-      if (ci < x.fresh_chunks &&
-          (x.chunk_first[ci] != blocks || x.chunk_start[ci] != chars))
+      // Known starts: those refreshed, and while shifted all of them.
+      if ((ci < x.fresh_chunks || x.shifted) &&
+          (x.first_of(ci) != blocks || x.start_of(ci) != chars))
         return false;
       int64_t in_chunk = 0;
       for (int32_t s = 0; s < c->n; ++s) {
