@@ -1,7 +1,7 @@
 // gen_workload.cpp: writes a seeded editor.in workload W1..W5 (ordinary) or
-// H1..H2 (hostile to a block text) and its sizes.
+// H1..H3 (hostile to a block text) and its sizes.
 //
-// Usage: editor_bench_gen W1|W2|W3|W4|W5|H1|H2 SCALE SEED OUT.in
+// Usage: editor_bench_gen W1|W2|W3|W4|W5|H1|H2|H3 SCALE SEED OUT.in
 // Every script is valid: each position and count lies within the text. It
 // ends with a Move 0 and Gets over the whole text, so comparing outputs
 // checks the final text byte for byte. OUT.in.meta gets the final text size.
@@ -283,11 +283,30 @@ void table_churn(script_writer& w, random_source& rng, double scale) {
   }
 }
 
+// H3: a 16 MB text, then small edits near its start, each after a Move:
+// every edit changes the block lengths that all later positions depend on.
+void front_edits(script_writer& w, random_source& rng, double scale) {
+  const int64_t piece = 1 << 20;
+  for (int64_t i = scaled(scale, 16); i > 0; --i) {
+    w.move(w.len());
+    w.insert(piece);
+  }
+  for (int64_t i = scaled(scale, 300000); i > 0; --i) {
+    w.move(rng.between(0, 8000));
+    if (i % 2 == 0)
+      w.insert(rng.between(1, 3));
+    else
+      w.erase(rng.between(1, 3));
+    w.get(8);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 5) {
-    std::fprintf(stderr, "usage: %s W1|W2|W3|W4|W5|H1|H2 SCALE SEED OUT.in\n",
+    std::fprintf(stderr,
+                 "usage: %s W1|W2|W3|W4|W5|H1|H2|H3 SCALE SEED OUT.in\n",
                  argv[0]);
     return 2;
   }
@@ -317,6 +336,8 @@ int main(int argc, char** argv) {
     emptied_run(w, rng, scale);
   } else if (name == "H2") {
     table_churn(w, rng, scale);
+  } else if (name == "H3") {
+    front_edits(w, rng, scale);
   } else {
     std::fprintf(stderr, "%s: unknown workload %s\n", argv[0], argv[1]);
     return 2;
