@@ -11,9 +11,10 @@
 static const char* self = "gridprobe-manager";
 
 static int check_usage(void) {
-  fputs("usage: gridprobe-manager check RODS_IN RODS_OUT [--full F] "
-        "[--zero Z]\n",
-        stderr);
+  fputs(
+      "usage: gridprobe-manager check RODS_IN RODS_OUT [--full F] "
+      "[--zero Z]\n",
+      stderr);
   return 1;
 }
 
@@ -101,8 +102,7 @@ int check_main(int argc, char** argv) {
   }
   in = fopen(argv[2], "r");
   if (in == NULL) {
-    fprintf(stderr, "%s: cannot read %s: %s\n", self, argv[2],
-            strerror(errno));
+    fprintf(stderr, "%s: cannot read %s: %s\n", self, argv[2], strerror(errno));
     return 1;
   }
   index = gp_case_load(in, &c, &score_ok);
@@ -112,15 +112,19 @@ int check_main(int argc, char** argv) {
     return 1;
   }
   if (!score_ok) {
-    fprintf(stderr, "%s: %s: the score line is not \"score F Z\" with "
-            "0 <= F <= Z\n", self, argv[2]);
+    fprintf(stderr,
+            "%s: %s: the score line is not \"score F Z\" with "
+            "0 <= F <= Z\n",
+            self, argv[2]);
     return 1;
   }
   if (full >= 0) c.full = full;
   if (zero >= 0) c.zero = zero;
   if (c.full > c.zero) {
-    fprintf(stderr, "%s: the full-score count %d exceeds the zero-score "
-            "count %d\n", self, c.full, c.zero);
+    fprintf(stderr,
+            "%s: the full-score count %d exceeds the zero-score "
+            "count %d\n",
+            self, c.full, c.zero);
     return 1;
   }
   out = slurp(argv[3], &out_len);

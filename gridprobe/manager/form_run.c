@@ -108,8 +108,8 @@ static int parse_options(int argc, char** argv, struct options* o) {
       char* end;
       errno = 0;
       o->wall = strtod(argv[i + 1], &end);
-      if (errno != 0 || *end != '\0' || end == argv[i + 1] ||
-          !(o->wall > 0) || o->wall > 86400)
+      if (errno != 0 || *end != '\0' || end == argv[i + 1] || !(o->wall > 0) ||
+          o->wall > 86400)
         return 0;
     } else if (strcmp(a, "--user") == 0) {
       o->user = argv[i + 1];
@@ -365,8 +365,7 @@ static void start_program(struct run* r, int in_fd, int out_fd, int status_fd,
   close_from(4);
   if (chdir(r->work_dir) != 0) goto failed;
   if (r->as_user) {
-    if (setgroups(0, NULL) != 0 || setgid(r->gid) != 0 ||
-        setuid(r->uid) != 0)
+    if (setgroups(0, NULL) != 0 || setgid(r->gid) != 0 || setuid(r->uid) != 0)
       goto failed;
   }
   /* A manager killed outright takes the program with it. */
@@ -721,8 +720,8 @@ static int run_with(struct run* r, int argc, char** argv) {
     if (geteuid() != 0) return fail("--user needs root", NULL);
     if (!find_user(r->opt.user, &r->uid, &r->gid))
       return fail("no such user", r->opt.user);
-    if (r->uid == 0) return fail("--user must name a user other than root",
-                                 r->opt.user);
+    if (r->uid == 0)
+      return fail("--user must name a user other than root", r->opt.user);
     r->as_user = 1;
   } else if (geteuid() == 0) {
     fprintf(stderr,
@@ -754,9 +753,8 @@ static int run_with(struct run* r, int argc, char** argv) {
       return fail("cannot remove the old rods.out", strerror(errno));
   }
   unlink(PARTIAL_LOG);
-  r->partial_fd = open(PARTIAL_LOG,
-                       O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                       0644);
+  r->partial_fd = open(
+      PARTIAL_LOG, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (r->partial_fd < 0)
     return fail("cannot write in the case directory", strerror(errno));
   if (!make_work_dir(r)) {

@@ -28,8 +28,7 @@ static int usage(void) {
 
 int main(int argc, char** argv) {
   if (argc >= 2 && strcmp(argv[1], "run") == 0) return run_main(argc, argv);
-  if (argc >= 2 && strcmp(argv[1], "check") == 0)
-    return check_main(argc, argv);
+  if (argc >= 2 && strcmp(argv[1], "check") == 0) return check_main(argc, argv);
   if (argc == 3 && is_fifo(argv[1]) && is_fifo(argv[2]))
     return cms_main(argc, argv);
   if (argc >= 4 && is_dir(argv[3])) return kattis_main(argc, argv);

@@ -181,8 +181,8 @@ enum gp_step gp_session_request(struct gp_session* s, const char* line,
       int n = s->c.n;
       ++s->count;
       log_printf(s, "%d : rect (%d,%d,%d,%d) = ", s->count, r1, r2, c1, c2);
-      if (r1 < 1 || r1 > n || r2 < 1 || r2 > n || c1 < 1 || c1 > n ||
-          c2 < 1 || c2 > n || r1 > r2 || c1 > c2) {
+      if (r1 < 1 || r1 > n || r2 < 1 || r2 > n || c1 < 1 || c1 > n || c2 < 1 ||
+          c2 > n || r1 > r2 || c1 > c2) {
         log_printf(s, "%s\n", errmsg[7]);
         return end_error(s, 7);
       }

@@ -33,10 +33,10 @@ int gp_case_load(FILE* in, struct gp_case* c, int* score_ok);
 int gp_find_score(const char* bytes, size_t len, int* full, int* zero);
 
 enum gp_outcome {
-  GP_RUNNING,   /* the run goes on */
-  GP_ERROR,     /* ended with error index s->error (0..9) */
-  GP_REPORTED,  /* ended with report: s->count calls, s->answer */
-  GP_NO_REPORT  /* the program ended without report and without an error */
+  GP_RUNNING,  /* the run goes on */
+  GP_ERROR,    /* ended with error index s->error (0..9) */
+  GP_REPORTED, /* ended with report: s->count calls, s->answer */
+  GP_NO_REPORT /* the program ended without report and without an error */
 };
 
 struct gp_session {

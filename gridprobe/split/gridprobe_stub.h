@@ -67,7 +67,8 @@ static int gridprobe_private_fd(int fd) {
 #if defined(__GNUC__)
 __attribute__((constructor(101)))
 #endif
-static void gridprobe_stub_start(int argc, char** argv, char** envp) {
+static void
+gridprobe_stub_start(int argc, char** argv, char** envp) {
   int null_fd;
   (void)envp;
   if (argc >= 3 && argv != NULL && gridprobe_is_fifo(argv[1]) &&
@@ -148,8 +149,7 @@ static int gridprobe_receive(void) {
           value = value * 10 + (*p - '0');
         }
         if (negative) value = -value;
-        if (value < -2147483647LL - 1 || value > 2147483647LL)
-          gridprobe_lost();
+        if (value < -2147483647LL - 1 || value > 2147483647LL) gridprobe_lost();
         gridprobe_reply_len -= i + 1;
         memmove(gridprobe_reply_buf, gridprobe_reply_buf + i + 1,
                 gridprobe_reply_len);
@@ -158,9 +158,9 @@ static int gridprobe_receive(void) {
     }
     if (gridprobe_reply_len == sizeof gridprobe_reply_buf) gridprobe_lost();
     {
-      ssize_t n = read(gridprobe_wire_in,
-                       gridprobe_reply_buf + gridprobe_reply_len,
-                       sizeof gridprobe_reply_buf - gridprobe_reply_len);
+      ssize_t n =
+          read(gridprobe_wire_in, gridprobe_reply_buf + gridprobe_reply_len,
+               sizeof gridprobe_reply_buf - gridprobe_reply_len);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) gridprobe_lost();
       gridprobe_reply_len += (size_t)n;
@@ -185,9 +185,9 @@ int rect(int r1, int r2, int c1, int c2) {
 
 void report(int a1, int a2, int a3, int a4, int a5, int a6, int a7, int a8) {
   char line[128];
-  gridprobe_call(line, snprintf(line, sizeof line,
-                                "P %d %d %d %d %d %d %d %d\n", a1, a2, a3, a4,
-                                a5, a6, a7, a8));
+  gridprobe_call(
+      line, snprintf(line, sizeof line, "P %d %d %d %d %d %d %d %d\n", a1, a2,
+                     a3, a4, a5, a6, a7, a8));
   /* A reply other than the end is a manager out of step. */
   gridprobe_lost();
 }

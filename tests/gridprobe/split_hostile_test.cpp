@@ -28,19 +28,19 @@ struct attack {
   const char* split;   // the same program built on the stub
   const char* mode;
   sign shows;
-  bool needs_user;  // only another user id stops it
+  bool needs_user;     // only another user id stops it
   bool stale = false;  // an earlier run's forged rods.out lies in the case
   bool hangs = false;  // the judge must stop it
 };
 
 const attack kAttacks[] = {
     {"read rods.in", HOSTILE_C, HOSTILE_C_SPLIT, "read", sign::out, true},
-    {"read rods.in in its own directory", HOSTILE_C, HOSTILE_C_SPLIT,
-     "readown", sign::out, false},
+    {"read rods.in in its own directory", HOSTILE_C, HOSTILE_C_SPLIT, "readown",
+     sign::out, false},
     {"read the library's variables", HOSTILE_C, HOSTILE_C_SPLIT, "memory",
      sign::out, false},
-    {"reset the call counter", HOSTILE_C, HOSTILE_C_SPLIT, "counter",
-     sign::out, false},
+    {"reset the call counter", HOSTILE_C, HOSTILE_C_SPLIT, "counter", sign::out,
+     false},
     {"ask in a forked child", HOSTILE_C, HOSTILE_C_SPLIT, "fork", sign::out,
      false},
     {"ask, then re-execute itself", HOSTILE_C, HOSTILE_C_SPLIT, "reexec",
@@ -56,8 +56,8 @@ const attack kAttacks[] = {
      sign::out, false, false, true},
     {"library's own write fails", HOSTILE_C, HOSTILE_C_SPLIT, "writefail",
      sign::out, false},
-    {"fake line on stdout", HOSTILE_C, HOSTILE_C_SPLIT, "stdout",
-     sign::stdout_, false},
+    {"fake line on stdout", HOSTILE_C, HOSTILE_C_SPLIT, "stdout", sign::stdout_,
+     false},
     {"earlier run's rods.out", HOSTILE_C, HOSTILE_C_SPLIT, "stale", sign::out,
      false, true},
     {"replace rods.in", HOSTILE_C, HOSTILE_C_SPLIT, "replace", sign::checked,
@@ -82,10 +82,10 @@ bool forged(const attack& a, const fs::path& work, const run_result& run) {
     case sign::stdout_:
       return run.out.find("forged verdict") != std::string::npos;
     case sign::checked: {
-      run_result check = run_program(
-          {GRIDPROBE_MANAGER, "check", (work / "rods.in").string(),
-           (work / "rods.out").string()},
-          work);
+      run_result check =
+          run_program({GRIDPROBE_MANAGER, "check", (work / "rods.in").string(),
+                       (work / "rods.out").string()},
+                      work);
       return check.exited && check.exit_code == 0 && check.out == "1\n";
     }
   }

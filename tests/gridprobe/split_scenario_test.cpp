@@ -68,9 +68,9 @@ std::vector<row> rows() {
       {"SIGKILL after some calls", kWorked, "g\nr 1 10 1 10\nk\n"},
       {"no call at all", kWorked, ""},
   };
-  const char* bad[] = {"3 2 1 1",       "1 1 5 4", "0 1 1 1", "1 1 1 0",
-                       "-1 2 3 4",      "1 11 1 1", "1 1 11 11",
-                       "-2147483648 2147483647 1 1"};
+  const char* bad[] = {
+      "3 2 1 1",  "1 1 5 4",  "0 1 1 1",   "1 1 1 0",
+      "-1 2 3 4", "1 11 1 1", "1 1 11 11", "-2147483648 2147483647 1 1"};
   for (const char* b : bad)
     r.push_back({std::string("bad rect ") + b, kWorked,
                  std::string("g\nr 1 10 1 10\nr ") + b + "\n"});
@@ -110,10 +110,10 @@ files run_linked(const row& x) {
   fs::path work = dir.path() / "case";
   prepare(x, work);
   write_file(dir.path() / "script", x.script);
-  run_result run = run_program({GRIDPROBE_C_DRIVER,
-                                (dir.path() / "script").string(),
-                                (dir.path() / "returns").string()},
-                               work);
+  run_result run =
+      run_program({GRIDPROBE_C_DRIVER, (dir.path() / "script").string(),
+                   (dir.path() / "returns").string()},
+                  work);
   return collect(work, dir.path() / "returns", run);
 }
 
@@ -248,10 +248,10 @@ TEST(SplitRun, RootWarningAndUser) {
   fs::path work = dir.path() / "case";
   fs::create_directory(work);
   write_file(work / "rods.in", kWorked);
-  run_result run = run_limited({GRIDPROBE_MANAGER, "run", "--user", user, "--",
-                                GRIDPROBE_SPLIT_C_DRIVER, "/dev/null",
-                                "/dev/null"},
-                               work, 30);
+  run_result run =
+      run_limited({GRIDPROBE_MANAGER, "run", "--user", user, "--",
+                   GRIDPROBE_SPLIT_C_DRIVER, "/dev/null", "/dev/null"},
+                  work, 30);
   EXPECT_EQ(run.err.find("warning"), std::string::npos) << run.err;
   // The driver ran (as the user, from its copy) and ended without report.
   EXPECT_TRUE(run.exited && run.exit_code == 2) << run.err;

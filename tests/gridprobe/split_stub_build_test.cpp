@@ -28,10 +28,10 @@ void expect_solves(const fs::path& program) {
   run_result run = run_limited(
       {GRIDPROBE_MANAGER, "run", "--", program.string()}, dir.path(), 60);
   EXPECT_TRUE(run.exited && run.exit_code == 0) << run.err;
-  run_result check =
-      run_program({GRIDPROBE_MANAGER, "check", "rods.in", "rods.out"},
-                  dir.path());
-  EXPECT_EQ(check.out, "1\n") << check.err << read_file(dir.path() / "rods.out");
+  run_result check = run_program(
+      {GRIDPROBE_MANAGER, "check", "rods.in", "rods.out"}, dir.path());
+  EXPECT_EQ(check.out, "1\n")
+      << check.err << read_file(dir.path() / "rods.out");
 }
 
 TEST(StubBuilds, AsJudgesCompileThem) {
@@ -86,10 +86,9 @@ TEST(StubBuilds, PascalUnitInEveryMode) {
     // Run under the manager: the widths hold, and the calls reach it.
     scratch_dir work;
     write_file(work.path() / "rods.in", "10 2 3 2 7 5 9 8 9\n");
-    run_result run =
-        run_limited({GRIDPROBE_MANAGER, "run", "--",
-                     (dir.path() / "widths").string()},
-                    work.path(), 60);
+    run_result run = run_limited(
+        {GRIDPROBE_MANAGER, "run", "--", (dir.path() / "widths").string()},
+        work.path(), 60);
     EXPECT_EQ(read_file(work.path() / "rods.log"),
               "gridsize() = 10\nreport (10,0,0,0,0,0,0,0)\n");
     EXPECT_EQ(read_file(work.path() / "rods.out"), "0\nNo rect() call.\n");
@@ -104,9 +103,9 @@ TEST(StubBuilds, LibraryExportsOnlyTheThreeCalls) {
                             GRIDPROBE_SPLIT_LIB,
                         ".", &defined));
   EXPECT_EQ(defined, "gridsize\nrect\nreport\n");
-  ASSERT_TRUE(run_shell(std::string(GRIDPROBE_NM) + " -u " +
-                            GRIDPROBE_SPLIT_LIB,
-                        ".", &undefined));
+  ASSERT_TRUE(
+      run_shell(std::string(GRIDPROBE_NM) + " -u " + GRIDPROBE_SPLIT_LIB, ".",
+                &undefined));
   for (const char* cxx : {"_Z", "__cxa", "__gxx", "_Unwind"})
     EXPECT_EQ(undefined.find(cxx), std::string::npos) << undefined;
 }

@@ -42,10 +42,10 @@ std::vector<wire_row> wire_rows() {
        ""},
       {"missing value", "printf 'R 1 1 1\\n'; read x", "10", 0, kBad, kBadOut,
        ""},
-      {"extra value", "printf 'R 1 1 1 1 1\\n'; read x", "10", 0, kBad,
-       kBadOut, ""},
-      {"leading zero", "printf 'R 01 1 1 1\\n'; read x", "10", 0, kBad,
-       kBadOut, ""},
+      {"extra value", "printf 'R 1 1 1 1 1\\n'; read x", "10", 0, kBad, kBadOut,
+       ""},
+      {"leading zero", "printf 'R 01 1 1 1\\n'; read x", "10", 0, kBad, kBadOut,
+       ""},
       {"beyond 32 bits", "printf 'R 1 1 1 2147483648\\n'; read x", "10", 0,
        kBad, kBadOut, ""},
       {"below 32 bits", "printf 'R -2147483649 1 1 1\\n'; read x", "10", 0,
@@ -53,8 +53,8 @@ std::vector<wire_row> wire_rows() {
       {"far beyond 64 bits",
        "printf 'R 1 1 1 99999999999999999999999999\\n'; read x", "10", 0, kBad,
        kBadOut, ""},
-      {"overlong line", "printf 'G%0200d\\n' 0; read x", "10", 0, kBad,
-       kBadOut, ""},
+      {"overlong line", "printf 'G%0200d\\n' 0; read x", "10", 0, kBad, kBadOut,
+       ""},
       {"overlong line never ended",
        "head -c 5000 /dev/zero | tr '\\000' G; sleep 30", "20", 0, kBad,
        kBadOut, ""},
@@ -73,8 +73,8 @@ std::vector<wire_row> wire_rows() {
       {"hangs before report", "printf 'G\\n'; read x; sleep 60", "1", 2,
        "gridsize() = 10\n", "<missing>", "wall time"},
       {"hangs after report",
-       "printf 'R 5 5 9 9\\n" + verdict + "'; read a; read b; sleep 60", "1",
-       0, "1 : rect (5,5,9,9) = 1\nreport (2,3,2,7,5,9,8,9)\n",
+       "printf 'R 5 5 9 9\\n" + verdict + "'; read a; read b; sleep 60", "1", 0,
+       "1 : rect (5,5,9,9) = 1\nreport (2,3,2,7,5,9,8,9)\n",
        "1\n2 3 2 7\n5 9 8 9\n", ""},
       {"closes the wire and keeps running",
        "printf 'G\\n'; read x; exec >&- <&-; sleep 60", "30", 2,
@@ -165,8 +165,7 @@ TEST(WireFromTheProgram, EveryRowAsTheTableSays) {
         << "exit " << run.exit_code << " signal " << run.signal << "\n"
         << run.err;
     if (w.log.empty())  // a flood: only how it starts is fixed
-      EXPECT_EQ(read_file(work / "rods.log").rfind("gridsize() = 10\n", 0),
-                0u);
+      EXPECT_EQ(read_file(work / "rods.log").rfind("gridsize() = 10\n", 0), 0u);
     else
       EXPECT_EQ(read_file(work / "rods.log"), w.log);
     EXPECT_EQ(read_file(work / "rods.out"), w.out);
@@ -185,7 +184,8 @@ TEST(WireFromTheProgram, OrphansAreEndedBeforeTheVerdict) {
   std::string script =
       "(setsid sh -c 'echo $$ > " + pid_file.string() +
       "; exec sleep 60' </dev/null >/dev/null 2>&1 &); "
-      "while [ ! -s " + pid_file.string() +
+      "while [ ! -s " +
+      pid_file.string() +
       " ]; do sleep 0.01; done; "
       "printf 'R 5 5 9 9\\nP 2 3 2 7 5 9 8 9\\n'; read a; read b";
   run_result run = run_limited(
@@ -207,7 +207,8 @@ TEST(WireFromTheProgram, ProgramStartsBare) {
   setenv("PWD", work.c_str(), 1);  // the judge's, never the program's
   setenv("OLDPWD", "/", 1);
   std::string script =
-      "{ ls -A | wc -l; ls /proc/$$/fd | wc -l; tr '\\000' '\\n' < /proc/$$/environ | grep -c PWD; "
+      "{ ls -A | wc -l; ls /proc/$$/fd | wc -l; tr '\\000' '\\n' < "
+      "/proc/$$/environ | grep -c PWD; "
       "ps -o pgid= -p $$ | tr -d ' '; echo $$; } > " +
       seen.string() + "; printf 'G\\n'; read x";
   run_result run = run_limited(
@@ -230,9 +231,10 @@ TEST(WireFromTheProgram, ManagerIsNotDumpable) {
   fs::create_directory(work);
   write_file(work / "rods.in", kWorked);
   fs::path seen = dir.path() / "seen";
-  std::string script = "grep -c . /proc/$PPID/status >/dev/null; stat -c %U "
-                       "/proc/$PPID/status > " +
-                       seen.string() + "; printf 'G\\n'; read x";
+  std::string script =
+      "grep -c . /proc/$PPID/status >/dev/null; stat -c %U "
+      "/proc/$PPID/status > " +
+      seen.string() + "; printf 'G\\n'; read x";
   run_result run = run_limited(
       {GRIDPROBE_MANAGER, "run", "--", "/bin/sh", "-c", script}, work, 60);
   // A process that is not dumpable has its /proc files owned by root.
@@ -249,8 +251,9 @@ TEST(WireFromTheProgram, ManagerStoppedMidRun) {
     fs::create_directory(work);
     write_file(work / "rods.in", kWorked);
     fs::path pid_file = dir.path() / "program.pid";
-    std::string script = "printf 'G\\nR 5 5 9 9\\n'; read a; read b; echo $$ > " +
-                         pid_file.string() + "; exec sleep 60";
+    std::string script =
+        "printf 'G\\nR 5 5 9 9\\n'; read a; read b; echo $$ > " +
+        pid_file.string() + "; exec sleep 60";
     stub_run m = start_stub(
         {GRIDPROBE_MANAGER, "run", "--", "/bin/sh", "-c", script}, work);
     while (read_file(pid_file).find('\n') == std::string::npos) usleep(10000);
@@ -343,7 +346,8 @@ TEST(WireFromTheManager, StubEndsAtOnceWithStatusZero) {
     // No call returned: the driver recorded nothing.
     EXPECT_EQ(read_file(dir.path() / "returns"), "");
     if (s.to_prog >= 0) close(s.to_prog);
-    if (row.act != manager_does::dies && row.act != manager_does::closes_requests)
+    if (row.act != manager_does::dies &&
+        row.act != manager_does::closes_requests)
       close(s.from_prog);
   }
 }
@@ -391,8 +395,8 @@ TEST(WireFromTheManager, FifoTransport) {
     int out = open((dir.path() / "out").c_str(), O_WRONLY | O_CREAT, 0644);
     dup2(out, 1);
     dup2(err, 2);
-    execl(GRIDPROBE_SPLIT_FIFO_PROG, "prog", down.c_str(), up.c_str(),
-          "-U", "1", (char*)nullptr);
+    execl(GRIDPROBE_SPLIT_FIFO_PROG, "prog", down.c_str(), up.c_str(), "-U",
+          "1", (char*)nullptr);
     _exit(127);
   }
   int to_prog = open(down.c_str(), O_WRONLY);

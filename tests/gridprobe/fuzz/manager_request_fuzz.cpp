@@ -69,9 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* p = reinterpret_cast<const char*>(data + 1);
   const char* end = reinterpret_cast<const char*>(data + size);
   while (p < end && s.outcome == GP_RUNNING) {
-    const char* eol = static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(end - p)));
+    const char* eol =
+        static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(end - p)));
     size_t len = static_cast<size_t>((eol != nullptr ? eol : end) - p);
-    if (len > GP_REQUEST_MAX) len = GP_REQUEST_MAX + 1;  // refused at once
+    if (len > GP_REQUEST_MAX)
+      len = GP_REQUEST_MAX + 1;  // refused at once
     else if (eol == nullptr) {
       gp_session_truncated(&s);
       break;
