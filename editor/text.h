@@ -64,19 +64,21 @@ class text {
   text(const text&) = delete;
   text& operator=(const text&) = delete;
 
-  void recalc();
+  // The operations a script names.
   void Move(int32_t p);
-  char* bufchar();
   void Next();
   void Prev();
   void Get(int32_t n);
-  void insertblank(int32_t n);
-  void overwrite(int32_t n);
   void Insert(int32_t n);
   void Delete(int32_t n);
 
  private:
   friend struct text_probe;  // the tests' view of the layout
+
+  void recalc();    // rebuilds every start, idx and total from the lengths
+  char* bufchar();  // the cursor's character, past exhausted blocks
+  void insertblank(int32_t n);  // opens n slots at the cursor
+  void overwrite(int32_t n);    // fills n slots from the script
 
   int32_t nblk = 1;   // blocks in the text
   int32_t cur = 0;    // index of the cursor's block

@@ -15,6 +15,7 @@ struct text_probe {
   static int32_t off(const text& x) { return x.off; }
   static int32_t total(const text& x) { return x.total; }
   static int32_t table_limit(const text& x) { return x.limit; }
+  static void recalc(text& x) { x.recalc(); }
   // The cursor's text position.
   static int32_t position(text& x) { return x.position(); }
 

@@ -294,7 +294,7 @@ TEST(TextCursor, InsertAndDeleteOfZeroChangeNothing) {
 TEST(TextRecalc, RebuildsStartTotalAndIdx) {
   text x;
   text_probe::fill_blocks(x, {"abc", "", "de", "f"});
-  x.recalc();
+  text_probe::recalc(x);
   EXPECT_EQ(text_probe::total(x), 6);
   const int32_t want_start[] = {0, 3, 3, 5};
   for (int32_t i = 0; i < 4; ++i) {
