@@ -51,15 +51,17 @@ fpc -O2 -Xs -l- -vew -di386 -Fi"$dir/build/msg" -Fu"$c" -Fu"$c/i386" \
   -FU"$dir/build/compiler" -o"$dir/bin/ppcross386" "$c/pp.pas" >>"$log" 2>&1 ||
   fail "ppcross386"
 
-# The run-time units a contestant's program may name, in every compiler mode.
+# The run-time units a contestant's program may name, in every compiler mode,
+# and the sockets unit that the split form's stub uses.
 r=$src/rtl
+x=$src/packages/rtl-extra/src
 cat >"$dir/build/rtlset.pp" <<'EOF'
 unit rtlset;
 interface
 uses uuchar, objpas, macpas, iso7185, extpas, fpintres, si_prc, si_c,
   unixtype, ctypes, baseunix, strings, syscall, unixutil, unix, linux,
   sysutils, math, types, typinfo, classes, dos, getopts, lineinfo, lnfodwrf,
-  heaptrc;
+  heaptrc, sockets;
 implementation
 end.
 EOF
@@ -68,6 +70,7 @@ rtl=("$dir/bin/ppcross386" -n -O2 -l- -vew
      -Fi"$r/linux/i386" -Fi"$r/objpas" -Fi"$r/objpas/sysutils"
      -Fi"$r/objpas/classes" -Fu"$r/inc" -Fu"$r/objpas" -Fu"$r/unix"
      -Fu"$r/linux" -Fu"$r/i386" -Fu"$r/x86"
+     -Fi"$x/inc" -Fi"$x/unix" -Fi"$x/linux" -Fu"$x/unix"
      -FU"$dir/units/rtl" -FE"$dir/units/rtl")
 "${rtl[@]}" -Us -Sg "$r/linux/system.pp" >>"$log" 2>&1 || fail "system unit"
 "${rtl[@]}" "$dir/build/rtlset.pp" >>"$log" 2>&1 || fail "run-time units"
