@@ -12,6 +12,10 @@
 #include <cstring>
 #include <new>
 
+#ifndef O_CLOEXEC
+#define O_CLOEXEC 0  // Windows: no exec that could inherit it
+#endif
+
 int32_t ti = 0;
 int32_t tn = 0;
 
@@ -62,7 +66,9 @@ int open_output(FILE*& out) {
 
 int replay_files(void (*replay)()) {
   // A file-size limit is a failed write like a full disk, not a silent death.
+#ifdef SIGXFSZ
   std::signal(SIGXFSZ, SIG_IGN);
+#endif
   if (int error = script_open("editor.in")) {
     if (F != nullptr) std::fclose(F);
     return fail("editor.in", error);

@@ -15,6 +15,7 @@ namespace {
 
 static_assert(SCRIPT_BUFFER_BYTES >= 2, "a held CR needs a byte beside it");
 
+#ifndef _WIN32
 // Windows text mode: CR LF reads as LF; a lone CR is an ordinary byte.
 size_t drop_cr_before_lf(unsigned char* bytes, size_t n) {
   void* cr = std::memchr(bytes, '\r', n);
@@ -26,6 +27,7 @@ size_t drop_cr_before_lf(unsigned char* bytes, size_t n) {
   }
   return kept;
 }
+#endif
 
 bool refill() {
   script_in.next = script_in.end = script_in.buffer;
@@ -46,6 +48,7 @@ bool refill() {
     }
     have += got;
   }
+#ifndef _WIN32  // on Windows the C runtime's text mode has done this
   // Windows text mode: byte 26 ends the input.
   void* eof_mark = std::memchr(script_in.buffer, 26, have);
   if (eof_mark != nullptr) {
@@ -57,6 +60,7 @@ bool refill() {
     script_in.held_cr = true;
     --have;
   }
+#endif
   script_in.end = script_in.buffer + have;
   if (have == 0) return refill();
   return true;
