@@ -50,6 +50,27 @@ if [[ ${JUDGEKIT_NEED_I386:-0} == 1 ]]; then
   rm -rf "$probe"
 fi
 
+# The Windows forms: mingw-w64 cross compilers and 64-bit Wine, installed
+# without recommends (which would pull in a desktop's worth of libraries).
+if [[ ${JUDGEKIT_NEED_WINDOWS:-0} == 1 ]]; then
+  win=()
+  command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 || win+=(g++-mingw-w64-x86-64)
+  command -v i686-w64-mingw32-g++ >/dev/null 2>&1 || win+=(g++-mingw-w64-i686)
+  [[ -x /usr/lib/wine/wine64 ]] || win+=(wine64)
+  [[ -e /usr/bin/wine ]] || win+=(wine)
+  if (( ${#win[@]} > 0 )); then
+    echo "setup: installing ${win[*]}" >&2
+    win_sudo=()
+    [[ $(id -u) == 0 ]] || win_sudo=(sudo -n)
+    if ! { DEBIAN_FRONTEND=noninteractive "${win_sudo[@]}" apt-get update -qq &&
+           DEBIAN_FRONTEND=noninteractive "${win_sudo[@]}" apt-get install -y -qq \
+             --no-install-recommends "${win[@]}" >/dev/null; }; then
+      echo "setup: could not install ${win[*]}; install these packages and retry" >&2
+      exit 1
+    fi
+  fi
+fi
+
 (( ${#missing[@]} == 0 )) && exit 0
 echo "setup: installing ${missing[*]}" >&2
 sudo_cmd=()
