@@ -13,11 +13,13 @@ need gcc gcc
 need g++ g++
 need fpc fp-compiler
 need /usr/include/gtest/gtest.h libgtest-dev
-# The install-tree and package tests: pkg-config, man pages, cpack's Depends.
+# The install-tree and package tests: pkg-config, man pages, cpack's Depends
+# (dpkg-shlibdeps, and file to pick the programs out).
 need pkg-config pkgconf
 need groff groff-base
 need man man-db
 need dpkg-shlibdeps dpkg-dev
+need file file
 if [[ ${JUDGEKIT_NEED_CLANG:-0} == 1 ]]; then
   need clang++ clang
   need /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev
