@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -210,7 +211,7 @@ TEST_F(Cli, FailureTable) {
   std::set<std::string> locations;
   for (const failure_case& c : kFailures) {
     SCOPED_TRACE(c.name);
-    std::filesystem::remove_all(dir_);
+    clear();
     std::filesystem::create_directories(path("sub"));
     write_bytes(path("in"), kInput);
     ASSERT_EQ(link(path("in").c_str(), path("hard").c_str()), 0);

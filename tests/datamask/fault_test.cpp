@@ -1,5 +1,8 @@
 // Faults a real file cannot produce, injected through the platform layer; the
 // scrambler runs in a child on real files in a scratch directory.
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <vector>
