@@ -39,10 +39,11 @@ int open_output(FILE*& out) {
   int fd = open("editor.out", O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return fail("editor.out", errno);
   struct stat in_st, out_st;
-  // A file system without inode numbers reports 0 for every file.
+  // Only a regular file loses its content to the truncation; a file system
+  // without inode numbers reports 0 for every file.
   if (fstat(fileno(F), &in_st) == 0 && fstat(fd, &out_st) == 0 &&
-      in_st.st_ino != 0 && in_st.st_dev == out_st.st_dev &&
-      in_st.st_ino == out_st.st_ino) {
+      S_ISREG(in_st.st_mode) && in_st.st_ino != 0 &&
+      in_st.st_dev == out_st.st_dev && in_st.st_ino == out_st.st_ino) {
     close(fd);
     return fail("editor.out", "same file as editor.in");
   }

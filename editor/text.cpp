@@ -559,7 +559,9 @@ void text::merge_at(size_t i) {
   if (i + 1 >= chunks.size()) return;
   chunk* c = chunks[i];
   chunk* next = chunks[i + 1];
-  if (c->n + next->n > kChunk) return;
+  // Only well below a full chunk: a merge that the next insert would split
+  // again makes every edit at a chunk boundary pay for both.
+  if (c->n + next->n > kChunk * 3 / 4) return;
   std::memcpy(&c->b[c->n], next->b, size_t(next->n) * sizeof(block));
   c->n += next->n;
   c->chars += next->chars;

@@ -252,6 +252,16 @@ TEST_F(ScratchDir, FailuresAreReported) {
   }
 }
 
+// A device is no file to protect: /dev/null as both script and output is an
+// empty replay, not a refusal.
+TEST_F(ScratchDir, DeviceAsBothFilesIsNoConflict) {
+  fs::create_symlink("/dev/null", dir / "editor.in");
+  fs::create_symlink("/dev/null", dir / "editor.out");
+  run_result r = run();
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.err, "");
+}
+
 // A file-size limit below the output is a failed write like a full disk: a
 // report and exit 1, never death by signal. A limit the output fits in
 // changes nothing. (The limit binds stderr too: it must leave room for the
