@@ -377,7 +377,7 @@ struct goal {
 const goal kGoals[] = {
     {"W1", "rope", 1.0}, {"W2", "fastest", 0.5}, {"W3", "string", 1.5},
     {"W4", "rope", 1.5}, {"W5", "gap", 4.0},     {"H1", "gap", 1.5},
-    {"H2", "gap", 1.5},  {"H3", "gap", 1.5},
+    {"H2", "gap", 1.5},  {"H3", "gap", 1.5},     {"H4", "gap", 1.5},
 };
 
 // Runs left out: the one string moves the whole 16 MB text for every edit

@@ -1,7 +1,7 @@
 // gen_workload.cpp: writes a seeded editor.in workload W1..W5 (ordinary) or
-// H1..H3 (hostile to a block text) and its sizes.
+// H1..H4 (hostile to a block text) and its sizes.
 //
-// Usage: editor_bench_gen W1|W2|W3|W4|W5|H1|H2|H3 SCALE SEED OUT.in
+// Usage: editor_bench_gen W1|W2|W3|W4|W5|H1|H2|H3|H4 SCALE SEED OUT.in
 // Every script is valid: each position and count lies within the text. It
 // ends with a Move 0 and Gets over the whole text, so comparing outputs
 // checks the final text byte for byte. OUT.in.meta gets the final text size.
@@ -283,6 +283,29 @@ void table_churn(script_writer& w, random_source& rng, double scale) {
   }
 }
 
+// H4: H1's run of emptied blocks, then edits at both of its ends in turn:
+// every edit changes the lengths on the other side of the run.
+void both_ends(script_writer& w, random_source&, double scale) {
+  const int64_t block = 4088;
+  const int64_t run = 8000;
+  w.insert(block);
+  w.move(block - 1);
+  for (int64_t i = 0; i < run; ++i) w.insert(1);
+  for (int64_t i = 0; i + 1 < run; ++i) {
+    w.move(block);
+    w.erase(1);
+  }
+  for (int64_t i = scaled(scale, 100000); i > 0; --i) {
+    w.move(0);
+    w.erase(1);
+    w.insert(1);
+    w.move(w.len() - 1);
+    w.erase(1);
+    w.insert(1);
+    w.get(1);
+  }
+}
+
 // H3: a 16 MB text, then small edits near its start, each after a Move:
 // every edit changes the block lengths that all later positions depend on.
 void front_edits(script_writer& w, random_source& rng, double scale) {
@@ -306,7 +329,7 @@ void front_edits(script_writer& w, random_source& rng, double scale) {
 int main(int argc, char** argv) {
   if (argc != 5) {
     std::fprintf(stderr,
-                 "usage: %s W1|W2|W3|W4|W5|H1|H2|H3 SCALE SEED OUT.in\n",
+                 "usage: %s W1|W2|W3|W4|W5|H1|H2|H3|H4 SCALE SEED OUT.in\n",
                  argv[0]);
     return 2;
   }
@@ -338,6 +361,8 @@ int main(int argc, char** argv) {
     table_churn(w, rng, scale);
   } else if (name == "H3") {
     front_edits(w, rng, scale);
+  } else if (name == "H4") {
+    both_ends(w, rng, scale);
   } else {
     std::fprintf(stderr, "%s: unknown workload %s\n", argv[0], argv[1]);
     return 2;
