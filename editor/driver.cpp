@@ -12,6 +12,11 @@
 #include <cstring>
 #include <new>
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#endif
+
 #ifndef O_CLOEXEC
 #define O_CLOEXEC 0  // Windows: no exec that could inherit it
 #endif
@@ -33,11 +38,32 @@ int fail(const char* file, int error) {
   return fail(file, std::strerror(error));
 }
 
+#ifdef _WIN32
+// The C runtime reports no inode numbers on Windows; the volume and file
+// index tell a file under two names.
+bool same_windows_file(int a, int b) {
+  BY_HANDLE_FILE_INFORMATION x, y;
+  return GetFileInformationByHandle(reinterpret_cast<HANDLE>(_get_osfhandle(a)),
+                                    &x) &&
+         GetFileInformationByHandle(reinterpret_cast<HANDLE>(_get_osfhandle(b)),
+                                    &y) &&
+         x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+         x.nFileIndexHigh == y.nFileIndexHigh &&
+         x.nFileIndexLow == y.nFileIndexLow;
+}
+#endif
+
 // Opens editor.out for writing without truncating it first, so that it can
 // be refused, untouched, when it is the script itself.
 int open_output(FILE*& out) {
   int fd = open("editor.out", O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return fail("editor.out", errno);
+#ifdef _WIN32
+  if (same_windows_file(fileno(F), fd)) {
+    close(fd);
+    return fail("editor.out", "same file as editor.in");
+  }
+#endif
   struct stat in_st, out_st;
   // Only a regular file loses its content to the truncation; a file system
   // without inode numbers reports 0 for every file.
