@@ -145,7 +145,7 @@ bool text::next_filled(place& p, int32_t& index) {
   int32_t end = start_of(j) + c->chars;  // the position after chunk j
   if (end >= total) return false;
   // The chunk that holds the character at `end`: the last to start there.
-  size_t k = last_at_most(chunk_start, shift_chars, end, j + 1, chunks.size());
+  size_t k = chunk_of_position(end);
   const chunk* d = chunks[k];
   int32_t s = 0;
   while (d->b[s].len == 0) ++s;
@@ -175,7 +175,7 @@ bool text::prev_filled(place& p, int32_t& index) {
   int32_t begin = start_of(j);  // characters before chunk j
   if (begin == 0) return false;
   // The chunk that holds the character at begin - 1.
-  size_t k = last_at_most(chunk_start, shift_chars, begin - 1, 0, j);
+  size_t k = chunk_of_position(begin - 1);
   const chunk* d = chunks[k];
   int32_t s = d->n - 1;
   while (d->b[s].len == 0) --s;
@@ -188,72 +188,85 @@ bool text::prev_filled(place& p, int32_t& index) {
   return true;
 }
 
-void text::changed_from(size_t chunk_index) {
-  ++edits;
-  shifted = false;  // the chunks after shift_chunk were already stale
-  fresh_chunks = std::min(fresh_chunks, chunk_index);
+namespace {
+
+// Sum of the first k values of a Fenwick tree.
+int32_t fenwick_prefix(const std::vector<int32_t>& tree, size_t k) {
+  int32_t sum = 0;
+  for (size_t i = k; i > 0; i &= i - 1) sum += tree[i];
+  return sum;
 }
 
-// Chunk chunk_index gained these blocks and characters, and no chunk came or
-// went: the chunks after it only shift, when nothing else is pending.
+// Adds d to value k (0-based).
+void fenwick_add(std::vector<int32_t>& tree, size_t k, int32_t d) {
+  for (size_t i = k + 1; i < tree.size(); i += i & (0 - i)) tree[i] += d;
+}
+
+// The largest t with prefix(t) <= v; the values are never negative.
+size_t fenwick_search(const std::vector<int32_t>& tree, int64_t v) {
+  size_t m = tree.size() - 1;
+  size_t step = 1;
+  while (step * 2 <= m) step *= 2;
+  size_t pos = 0;
+  for (; step > 0; step /= 2) {
+    if (pos + step <= m && tree[pos + step] <= v) {
+      pos += step;
+      v -= tree[pos];
+    }
+  }
+  return pos;
+}
+
+}  // namespace
+
+// Chunks came or went from chunk_index on: the trees are rebuilt when next
+// needed.
+void text::changed_from(size_t) {
+  ++edits;
+  fen_valid = false;
+}
+
+// Chunk chunk_index gained these blocks and characters; no chunk came or
+// went.
 void text::counts_changed(size_t chunk_index, int32_t blocks, int32_t chars) {
   ++edits;
-  if (shifted && shift_chunk == chunk_index) {
-    shift_blocks += blocks;
-    shift_chars += chars;
-    return;
-  }
-  if (!shifted && fresh_chunks == chunks.size()) {
-    shifted = true;
-    shift_chunk = chunk_index;
-    shift_blocks = blocks;
-    shift_chars = chars;
-    fresh_chunks = chunk_index + 1;
-    return;
-  }
-  changed_from(chunk_index + 1);
-}
-
-// The last chunk k in [lo, hi) whose value (values[k], plus shift past
-// shift_chunk) is at most v, or lo - 1 when there is none.
-size_t text::last_at_most(const std::vector<int32_t>& values, int32_t shift,
-                          int64_t v, size_t lo, size_t hi) const {
-  auto upper = [&](size_t from, size_t to, int64_t x) {
-    return size_t(std::upper_bound(values.begin() + std::ptrdiff_t(from),
-                                   values.begin() + std::ptrdiff_t(to), x) -
-                  values.begin());
-  };
-  if (shifted && shift_chunk + 1 < hi) {
-    size_t split = std::max(lo, shift_chunk + 1);
-    if (int64_t(values[split]) + shift <= v)
-      return upper(split, hi, v - shift) - 1;
-    return upper(lo, split, v) - 1;
-  }
-  return upper(lo, hi, v) - 1;
+  if (!fen_valid) return;
+  if (blocks != 0) fenwick_add(fen_blocks, chunk_index, blocks);
+  if (chars != 0) fenwick_add(fen_chars, chunk_index, chars);
 }
 
 void text::refresh_starts() {
-  if (shifted) return;  // every start is known: stored plus the shift
-  size_t count = chunks.size();
-  if (chunk_first.size() < count) {
-    chunk_first.resize(count);
-    chunk_start.resize(count);
+  if (fen_valid) return;
+  size_t m = chunks.size();
+  fen_blocks.assign(m + 1, 0);
+  fen_chars.assign(m + 1, 0);
+  for (size_t i = 1; i <= m; ++i) {
+    fen_blocks[i] += chunks[i - 1]->n;
+    fen_chars[i] += chunks[i - 1]->chars;
+    size_t parent = i + (i & (0 - i));
+    if (parent <= m) {
+      fen_blocks[parent] += fen_blocks[i];
+      fen_chars[parent] += fen_chars[i];
+    }
   }
-  if (fresh_chunks == 0) {
-    chunk_first[0] = 0;
-    chunk_start[0] = 0;
-    fresh_chunks = 1;
-  }
-  for (size_t i = fresh_chunks; i < count; ++i) {
-    chunk_first[i] = chunk_first[i - 1] + chunks[i - 1]->n;
-    chunk_start[i] = chunk_start[i - 1] + chunks[i - 1]->chars;
-  }
-  fresh_chunks = count;
+  fen_valid = true;
+}
+
+int32_t text::first_of(size_t k) const { return fenwick_prefix(fen_blocks, k); }
+
+int32_t text::start_of(size_t k) const { return fenwick_prefix(fen_chars, k); }
+
+size_t text::chunk_of_block(int32_t i) const {
+  return std::min(fenwick_search(fen_blocks, i), chunks.size() - 1);
+}
+
+size_t text::chunk_of_position(int64_t p) const {
+  return std::min(fenwick_search(fen_chars, p), chunks.size() - 1);
 }
 
 text::place text::locate(int32_t i) {
   refresh_starts();
-  size_t c = last_at_most(chunk_first, shift_blocks, i, 0, chunks.size());
+  size_t c = chunk_of_block(i);
   return place{int32_t(c), i - first_of(c)};
 }
 
@@ -295,7 +308,7 @@ void text::Move(int32_t p) {
   if (p < 0) p = 0;
   if (p > total) p = total;
   refresh_starts();
-  size_t j = last_at_most(chunk_start, shift_chars, p, 0, chunks.size());
+  size_t j = chunk_of_position(p);
   const chunk* c = chunks[j];
   int32_t s = start_of(j);
   int32_t slot = 0;

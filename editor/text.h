@@ -104,14 +104,13 @@ class text {
   void refresh_starts();
   void changed_from(size_t chunk_index);
   void counts_changed(size_t chunk_index, int32_t blocks, int32_t chars);
-  int32_t first_of(size_t k) const {
-    return chunk_first[k] + (shifted && k > shift_chunk ? shift_blocks : 0);
-  }
-  int32_t start_of(size_t k) const {
-    return chunk_start[k] + (shifted && k > shift_chunk ? shift_chars : 0);
-  }
-  size_t last_at_most(const std::vector<int32_t>& values, int32_t shift,
-                      int64_t v, size_t lo, size_t hi) const;
+  // After refresh_starts: the index of chunk k's first block, the text
+  // position of its first character, and the last chunk whose first block is
+  // at most i, or whose start is at most p. Each takes O(log chunks) steps.
+  int32_t first_of(size_t k) const;
+  int32_t start_of(size_t k) const;
+  size_t chunk_of_block(int32_t i) const;
+  size_t chunk_of_position(int64_t p) const;
   void set_len(place p, int32_t len);
   void reserve(block& b, int32_t need);
   place insert_after(place p, const block* fresh, int32_t k);
@@ -123,14 +122,14 @@ class text {
   static block make_block(int32_t len);
 
   std::vector<chunk*> chunks;
-  // Per chunk: index of its first block and text position of its first
-  // character, valid for chunks below fresh_chunks. While `shifted`, only
-  // chunk shift_chunk has changed since all were valid: the chunks after it
-  // are valid once shift_blocks and shift_chars are added (first_of and
-  // start_of do), so that edits at one place cost no pass over the table.
-  std::vector<int32_t> chunk_first;
-  std::vector<int32_t> chunk_start;
-  size_t fresh_chunks = 0;
+  // Per chunk, its block count and its characters, each in a Fenwick tree
+  // (1-based), so that a chunk's start and the chunk holding a block or a
+  // position cost O(log chunks). An edit that keeps the chunks updates them
+  // in O(log chunks); one that adds or removes chunks has them rebuilt once,
+  // when next needed.
+  std::vector<int32_t> fen_blocks;
+  std::vector<int32_t> fen_chars;
+  bool fen_valid = false;
   // The last crossing in each direction, good until the blocks change: a
   // cursor that steps back and forth over one run crosses it in O(1).
   struct crossing {
@@ -148,10 +147,7 @@ class text {
     index = m.to_index;
     return true;
   }
-  bool shifted = false;
-  size_t shift_chunk = 0;
-  int32_t shift_blocks = 0;
-  int32_t shift_chars = 0;
+
   place here{0, 0};  // the chunk and slot of block cur
   int32_t limit = TEXT_MAX_BLOCKS;
   std::vector<block> staged;   // blocks that insertblank is about to add

@@ -54,16 +54,17 @@ struct text_probe {
   static bool consistent(const text& x) {
     const int32_t chunk_blocks = TEXT_CHUNK_BLOCKS;
     const int32_t inline_chars = TEXT_INLINE_CHARS;
-    if (x.chunks.empty() || x.fresh_chunks > x.chunks.size()) return false;
-    if (x.shifted && x.fresh_chunks != x.shift_chunk + 1) return false;
+    if (x.chunks.empty()) return false;
+    if (x.fen_valid && (x.fen_blocks.size() != x.chunks.size() + 1 ||
+                        x.fen_chars.size() != x.chunks.size() + 1))
+      return false;
     int32_t blocks = 0;
     int64_t chars = 0;
     for (size_t ci = 0; ci < x.chunks.size(); ++ci) {
       const text::chunk* c = x.chunks[ci];
       if (c->n < 1 || c->n > chunk_blocks) return false;
-      // Known starts: those refreshed, and while shifted all of them.
-      if ((ci < x.fresh_chunks || x.shifted) &&
-          (x.first_of(ci) != blocks || x.start_of(ci) != chars))
+      // The trees, when they are up to date, agree with the chunks.
+      if (x.fen_valid && (x.first_of(ci) != blocks || x.start_of(ci) != chars))
         return false;
       int64_t in_chunk = 0;
       for (int32_t s = 0; s < c->n; ++s) {
