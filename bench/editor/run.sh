@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # run.sh BUILD_DIR [scale]: generates the editor workloads and times the editor
 # against the std::string, rope and gap buffer baselines and the parse floor.
-# Env: SEED (1), RUNS (3), WORKLOADS ("W1 W2 W3 W4 W5 H1 H2 H3"), KEEP=1 keeps the
+# Env: SEED (1), RUNS (3), WORKLOADS ("W1 W2 W3 W4 W5 H1 H2 H3 H4"), KEEP=1 keeps the
 # scratch directory, TIMEOUT seconds per run (600).
 set -euo pipefail
 if [[ $# -lt 1 || $# -gt 2 ]]; then
@@ -28,7 +28,7 @@ cleanup() {
   fi
 }
 trap cleanup EXIT
-workloads=${WORKLOADS:-W1 W2 W3 W4 W5 H1 H2 H3}
+workloads=${WORKLOADS:-W1 W2 W3 W4 W5 H1 H2 H3 H4}
 for w in $workloads; do
   "$bin/editor_bench_gen" "$w" "$scale" "${SEED:-1}" "$scratch/$w.in"
   "$bin/editor_bench_check" "$scratch/$w.in"
