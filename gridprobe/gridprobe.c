@@ -8,6 +8,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include "errmsg.h"
 #include "load_rods.h"
 
 #ifndef GRIDPROBE_MAX_RECT_CALLS
@@ -26,19 +27,6 @@ static FILE* oufile;
 static FILE* rods_in;
 /* rods.log's first failed write has been said on stderr. */
 static int log_failed;
-
-static const char* const errmsg[10] = {
-    "Cannot open the input file.",
-    "Invalid input file.",
-    "N is out of range. (should be 5~10000)",
-    "One of the coordinates is out of range.",
-    "ROD1 is not valid.",
-    "ROD2 is not valid.",
-    "Cannot create the log file.",
-    "Invalid library function call.",
-    "Too many rect() calls.",
-    "No rect() call.",
-};
 
 /* A file opened while 0, 1 or 2 is closed would take that number, and the
    standard streams would write into it: hold each free one on /dev/null. */

@@ -47,8 +47,8 @@ wall() {
 
 printf "%-10s %8s %14s %14s %8s %12s\n" workload calls "linked us/call" \
   "split us/call" ratio "split run s"
-for spec in "rect 400" "gridsize 100000"; do
-  set -- $spec
+for workload in "rect 400" "gridsize 100000"; do
+  set -- $workload
   l=$(best "$linked" "$1" "$2")
   s=$(best "$manager" run -- "$split" "$1" "$2")
   w=$(wall "$manager" run -- "$split" "$1" "$2")

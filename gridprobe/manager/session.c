@@ -6,21 +6,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "../errmsg.h"
 #include "../load_rods.h"
 #include "wire.h"
-
-static const char* const errmsg[10] = {
-    "Cannot open the input file.",
-    "Invalid input file.",
-    "N is out of range. (should be 5~10000)",
-    "One of the coordinates is out of range.",
-    "ROD1 is not valid.",
-    "ROD2 is not valid.",
-    "Cannot create the log file.",
-    "Invalid library function call.",
-    "Too many rect() calls.",
-    "No rect() call.",
-};
 
 const char* gp_message(int index) {
   return index >= 0 && index < 10 ? errmsg[index] : "";
