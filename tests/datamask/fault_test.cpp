@@ -18,18 +18,6 @@ namespace {
 const char kModule[] = "datamask";
 std::string fake_module_path() { return "/opt/judge/bin/datamask"; }
 
-// A pair input of n lines and the output the scrambler must write for it.
-void make_pairs(int n, std::string& input, std::string& output) {
-  input = std::to_string(n) + "\n";
-  output = std::to_string(-(n ^ 0x5A)) + "\r\n.;(,?\"\r\n";
-  for (int i = 0; i < n; ++i) {
-    int32_t a = i * 7919 - 5000000, b = -i;
-    input += std::to_string(a) + " " + std::to_string(b) + "\n";
-    output += std::to_string(a ^ 0x5A5A5A5A) + " " +
-              std::to_string(b ^ 0x5A5A5A5A) + "\r\n";
-  }
-}
-
 // Descriptors of the files the run opened, for faults aimed at one of them.
 int input_fd = -1, output_fd = -1;
 int (*real_open_read)(const char*);

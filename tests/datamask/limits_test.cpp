@@ -26,18 +26,6 @@ void set_limit(int resource, rlim_t value) {
   if (setrlimit(resource, &lim) != 0) _exit(94);
 }
 
-// An input of n pairs and the output the scrambler writes for it.
-void make_pairs(int n, std::string& input, std::string& output) {
-  input = std::to_string(n) + "\n";
-  output = std::to_string(-(n ^ 0x5A)) + "\r\n.;(,?\"\r\n";
-  for (int i = 0; i < n; ++i) {
-    int32_t a = i * 7919 - 5000000, b = -i;
-    input += std::to_string(a) + " " + std::to_string(b) + "\n";
-    output += std::to_string(a ^ 0x5A5A5A5A) + " " +
-              std::to_string(b ^ 0x5A5A5A5A) + "\r\n";
-  }
-}
-
 class Limits : public ScratchDir {};
 
 struct size_limit_case {
