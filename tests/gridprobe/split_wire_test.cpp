@@ -247,6 +247,13 @@ TEST(WireFromTheProgram, ManagerIsNotDumpable) {
   }
   std::string script =
       "stat -c %u /proc/$PPID/status > seen; printf 'G\\n'; read x";
+  // The build tree may sit in a private directory the other user cannot
+  // reach: run a copy of the manager from the scratch directory.
+  fs::path manager = dir.path() / "gridprobe-manager";
+  fs::copy_file(GRIDPROBE_MANAGER, manager);
+  fs::permissions(manager, fs::perms::owner_all | fs::perms::group_read |
+                               fs::perms::group_exec | fs::perms::others_read |
+                               fs::perms::others_exec);
   pid_t pid = fork();
   if (pid == 0) {
     if (chdir(work.c_str()) != 0) _exit(126);
@@ -258,7 +265,7 @@ TEST(WireFromTheProgram, ManagerIsNotDumpable) {
     dup2(null_fd, 0);
     dup2(null_fd, 1);
     dup2(null_fd, 2);
-    execl(GRIDPROBE_MANAGER, GRIDPROBE_MANAGER, "run", "--chdir", ".", "--",
+    execl(manager.c_str(), manager.c_str(), "run", "--chdir", ".", "--",
           "/bin/sh", "-c", script.c_str(), (char*)nullptr);
     _exit(127);
   }
