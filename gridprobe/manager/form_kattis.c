@@ -3,13 +3,10 @@
    stdout on our stdin and our stdout on the program's stdin. Exit 42 says
    accepted, 43 wrong; anything else is a judge error. */
 #define _GNU_SOURCE
-#include <errno.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <time.h>
 #include <unistd.h>
 
 #include "forms.h"

@@ -40,9 +40,9 @@ struct program_start {
 };
 
 /* In the forked child: becomes the program, alone in a process group of its
-   own, with descriptors 0, 1 and nothing above 2 open, default signals, and
-   death when the manager dies. Never returns: a failed start writes errno on
-   status_fd and exits 127. */
+   own, the wire on descriptors 0 and 1, standard error kept, nothing else
+   open, default signals, and death when the manager dies. Never returns: a
+   failed start writes errno on status_fd and exits 127. */
 void program_start(const struct program_start* p) __attribute__((noreturn));
 
 #endif
