@@ -22,6 +22,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "diagnose.h"
 #include "forms.h"
 #include "session.h"
 
@@ -701,7 +702,7 @@ static int launch(struct run* r) {
 }
 
 static int run_with(struct run* r, int argc, char** argv) {
-  int code = 0, stopped = 0;
+  int code = 0, stopped = 0, bad_case = 0;
   double deadline;
   FILE* in;
   char out[GP_OUT_MAX];
@@ -814,6 +815,14 @@ static int run_with(struct run* r, int argc, char** argv) {
       describe_no_verdict(r);
       code = 2;
     }
+    if (r->s.linked_output)
+      fprintf(stderr, "%s: %s\n", self, gp_linked_build_hint());
+    /* Broken test data: the files stay as the linked form leaves them, but
+       the run is no verdict on the program. */
+    if (gp_case_fault(&r->s, line, sizeof line) != NULL && code != 1) {
+      fprintf(stderr, "%s: rods.in: %s\n", self, line);
+      bad_case = 1;
+    }
     unlink(PARTIAL_LOG);
   } else if (stopped) {
     unlink("rods.out");
@@ -830,7 +839,7 @@ static int run_with(struct run* r, int argc, char** argv) {
   restore("rods.in", &r->rods_in);
   if (r->made_work_dir)
     nftw(r->work_dir, remove_entry, 16, FTW_DEPTH | FTW_PHYS);
-  return code;
+  return bad_case ? 1 : code;
 }
 
 int run_main(int argc, char** argv) {

@@ -8,6 +8,7 @@
 
 #include "../errmsg.h"
 #include "../load_rods.h"
+#include "diagnose.h"
 #include "wire.h"
 
 const char* gp_message(int index) {
@@ -156,6 +157,7 @@ enum gp_step gp_session_request(struct gp_session* s, const char* line,
   if (!first_call(s)) return GP_END;
   if (!gp_parse_request(line, len, &q)) {
     /* Not a call the library has: logged as a refused call of its own. */
+    s->linked_output = gp_is_linked_output(line, len);
     log_printf(s, "%s\n", errmsg[7]);
     return end_error(s, 7);
   }

@@ -63,6 +63,25 @@ static int gridprobe_private_fd(int fd) {
   return moved;
 }
 
+/* Every judge and gridprobe-manager wire the program with pipes, FIFOs or
+   sockets; a terminal, a file or /dev/null means nobody answers. */
+static int gridprobe_is_wire(int fd) {
+  struct stat st;
+  return fstat(fd, &st) == 0 &&
+         (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
+}
+
+/* Started alone: say so once, instead of a request nobody reads. */
+GRIDPROBE_NORETURN static void gridprobe_no_manager(void) {
+  static const char text[] =
+      "gridprobe: this program was built with the split stub, whose calls "
+      "are answered by gridprobe-manager over standard input and output: "
+      "start it as \"gridprobe-manager run -- PROGRAM\" in the directory of "
+      "rods.in, or build it with the linked library to run it alone\n";
+  if (write(2, text, sizeof text - 1) < 0) _exit(1);
+  _exit(1);
+}
+
 /* Runs before the program's own code, C++ static initialisers included. */
 #if defined(__GNUC__)
 __attribute__((constructor(101)))
@@ -78,6 +97,7 @@ gridprobe_stub_start(int argc, char** argv, char** envp) {
     gridprobe_wire_out =
         gridprobe_private_fd(open(argv[2], O_WRONLY | O_CLOEXEC));
   } else {
+    if (!gridprobe_is_wire(0) || !gridprobe_is_wire(1)) gridprobe_no_manager();
     gridprobe_wire_in = gridprobe_private_fd(0);
     gridprobe_wire_out = gridprobe_private_fd(1);
   }
