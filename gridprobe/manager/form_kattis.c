@@ -168,8 +168,10 @@ static void judge_text(const struct gp_session* s, const struct gp_judgement* j,
 /* Broken test data is the judges' fault: a judge error with the reason for
    them, nothing for the team, and the program never served. */
 static int case_error(const char* dir, const char* input, const char* why) {
-  char text[200];
-  snprintf(text, sizeof text, "%s.", why);
+  char text[700];
+  size_t n = strlen(why);
+  snprintf(text, sizeof text, "%s%s", why,
+           n > 0 && why[n - 1] == '.' ? "" : ".");
   fprintf(stderr, "gridprobe-manager: %s: %s\n", input, text);
   text[0] = (char)toupper((unsigned char)text[0]);
   put_line(dir, "judgeerror.txt", text);
