@@ -46,6 +46,8 @@ GRIDPROBE_NORETURN void report(int a1, int a2, int a3, int a4, int a5, int a6,
 static int gridprobe_wire_in = -1;
 static int gridprobe_wire_out = -1;
 static int gridprobe_wire_is_socket;
+/* No manager on the other end: the first call says so and ends. */
+static int gridprobe_alone;
 static char gridprobe_reply_buf[64];
 static size_t gridprobe_reply_len;
 
@@ -97,7 +99,7 @@ gridprobe_stub_start(int argc, char** argv, char** envp) {
     gridprobe_wire_out =
         gridprobe_private_fd(open(argv[2], O_WRONLY | O_CLOEXEC));
   } else {
-    if (!gridprobe_is_wire(0) || !gridprobe_is_wire(1)) gridprobe_no_manager();
+    gridprobe_alone = !gridprobe_is_wire(0) || !gridprobe_is_wire(1);
     gridprobe_wire_in = gridprobe_private_fd(0);
     gridprobe_wire_out = gridprobe_private_fd(1);
   }
@@ -190,6 +192,7 @@ static int gridprobe_receive(void) {
 
 /* One request, one reply. */
 static int gridprobe_call(const char* line, int len) {
+  if (gridprobe_alone) gridprobe_no_manager();
   if (len <= 0) gridprobe_lost();
   gridprobe_send(line, (size_t)len);
   return gridprobe_receive();

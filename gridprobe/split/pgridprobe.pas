@@ -31,6 +31,8 @@ const
 var
   wire_in, wire_out: longint;
   wire_is_socket: boolean;
+  { No manager on the other end: the first call says so and ends. }
+  alone: boolean;
   reply_buf: array[0..63] of char;
   reply_len: longint;
 
@@ -108,6 +110,7 @@ var
   null_fd: longint;
   st: Stat;
 begin
+  alone := false;
   if (ParamCount >= 2) and is_fifo(ParamStr(1)) and is_fifo(ParamStr(2)) then
   begin
     wire_in := private_fd(open_path(ParamStr(1), O_RdOnly));
@@ -115,8 +118,7 @@ begin
   end
   else
   begin
-    if not is_wire(0) or not is_wire(1) then
-      no_manager;
+    alone := not is_wire(0) or not is_wire(1);
     wire_in := private_fd(0);
     wire_out := private_fd(1);
   end;
@@ -143,6 +145,8 @@ var
   pipe_set, old: TSigSet;
   done, n: longint;
 begin
+  if alone then
+    no_manager;
   done := 0;
   if wire_is_socket then
   begin

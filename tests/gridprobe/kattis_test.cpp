@@ -485,8 +485,9 @@ TEST_F(PackageTest, ScoredVariantIsTwoDocumentedLines) {
   EXPECT_EQ(keys, 2);
   // Pass-fail answers are empty; the README names the scored answer line.
   for (const auto& e : fs::recursive_directory_iterator(pkg() / "data"))
-    if (e.path().extension() == ".ans")
+    if (e.path().extension() == ".ans") {
       EXPECT_EQ(testkit::read_file(e.path()), "") << e.path();
+    }
   std::string readme = testkit::read_file(pkg() / "README.md");
   for (const char* needed :
        {"type: scoring", "validation: custom interactive score", "score F Z"})
@@ -515,8 +516,9 @@ TEST_F(PackageTest, InputValidatorExitCodes) {
     return r.exited ? r.exit_code : -1;
   };
   for (const auto& e : fs::recursive_directory_iterator(pkg() / "data"))
-    if (e.path().extension() == ".in")
+    if (e.path().extension() == ".in") {
       EXPECT_EQ(status(testkit::read_file(e.path())), 42) << e.path();
+    }
   EXPECT_EQ(status("10 2 3 2 7 5 9 8 9\nscore 20 100\n"), 42);
   const char* const invalid[] = {
       "", "4 2 3 2 7 5 9 8 9\n", "10 2 3 2 7 5 9 8 11\n",
