@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "diagnose.h"
 #include "forms.h"
 #include "io.h"
 #include "judge.h"
@@ -99,7 +100,14 @@ int check_main(int argc, char** argv) {
             self, c.full, c.zero);
     return 1;
   }
+  errno = 0;
   out = gp_read_file(argv[3], (size_t)-1 - 1, &out_len, &(int){0});
+  if (out == NULL && errno == ENOENT) {
+    /* No rods.out is what a run without report leaves: score 0, no verdict. */
+    gp_print_score(stdout, 0.0);
+    fprintf(stderr, "%s\n", gp_no_verdict_text());
+    return 0;
+  }
   if (out == NULL) {
     fprintf(stderr, "%s: cannot read %s: %s\n", self, argv[3],
             strerror(errno != 0 ? errno : EIO));

@@ -3,7 +3,8 @@
    input on stdin, in a directory where only output.txt may be written. It
    reads the score from the first line of stdout and the message from the
    first line of stderr; later stderr lines "ADMIN_MESSAGE: ..." reach only
-   the admins. */
+   the admins. A manager that exits non-zero fails the evaluation, which CMS
+   shows the admins alone: that is how broken test data is reported. */
 #define _GNU_SOURCE
 #include <errno.h>
 #include <fcntl.h>
@@ -13,6 +14,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include "diagnose.h"
 #include "forms.h"
 #include "io.h"
 #include "judge.h"
@@ -152,6 +154,14 @@ int cms_main(int argc, char** argv) {
   if (out >= 0) close(out);
   close(in);
 
+  if (s.load_error >= 0 && s.load_error <= 5) {
+    /* Broken test data: a failed evaluation for the admins, never a score
+       for the contestant. */
+    fprintf(stderr, "gridprobe-manager: the test case is invalid: %s\n",
+            gp_message(s.load_error));
+    gp_session_free(&s);
+    return 1;
+  }
   if (!s.score_ok) {
     /* The task's own data is broken: say so as a failure, not a score. */
     fputs(
@@ -165,9 +175,8 @@ int cms_main(int argc, char** argv) {
   gp_print_score(stdout, j.score);
   fflush(stdout);
   fprintf(stderr, "%s\n", cms_text(&s, &j));
-  if (s.outcome == GP_ERROR && s.error <= 5)
-    fprintf(stderr, "ADMIN_MESSAGE: the test case is invalid: %s\n",
-            gp_message(s.error));
+  if (s.linked_output)
+    fprintf(stderr, "ADMIN_MESSAGE: %s\n", gp_linked_build_hint());
   else if (j.verdict != GP_FAILED)
     fprintf(stderr, "ADMIN_MESSAGE: %s\n", j.message);
   write_output_txt(&s);

@@ -3,12 +3,14 @@
    stdout on our stdin and our stdout on the program's stdin. Exit 42 says
    accepted, 43 wrong; anything else is a judge error. */
 #define _GNU_SOURCE
+#include <ctype.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
+#include "diagnose.h"
 #include "forms.h"
 #include "io.h"
 #include "judge.h"
@@ -113,6 +115,20 @@ static void judge_text(const struct gp_session* s, const struct gp_judgement* j,
     snprintf(buf, size, "%s", j->message);
 }
 
+/* Broken test data is the judges' fault: a judge error with the reason for
+   them, nothing for the team, and the program never served. */
+static int case_error(const char* dir, const char* input, const char* why) {
+  char text[700];
+  size_t n = strlen(why);
+  snprintf(text, sizeof text, "%s%s", why,
+           n > 0 && why[n - 1] == '.' ? "" : ".");
+  fprintf(stderr, "gridprobe-manager: %s: %s\n", input, text);
+  text[0] = (char)toupper((unsigned char)text[0]);
+  put_line(dir, "judgeerror.txt", text);
+  put_line(dir, "judgemessage.txt", text);
+  return EXIT_JUDGE_ERROR;
+}
+
 int kattis_main(int argc, char** argv) {
   struct gp_session s;
   struct gp_judgement j;
@@ -120,7 +136,7 @@ int kattis_main(int argc, char** argv) {
   int full = GP_DEFAULT_SCORE_LIMIT, zero = GP_DEFAULT_SCORE_LIMIT;
   int scored;
   char dir[4096];
-  char text[400];
+  char text[640];
   char out[GP_OUT_MAX];
   size_t out_len;
   enum wire_end end;
@@ -144,6 +160,11 @@ int kattis_main(int argc, char** argv) {
   input = fopen(argv[1], "rb");
   gp_session_load(&s, input, 1);
   if (input != NULL) fclose(input);
+  if (gp_case_fault(&s, text, sizeof text) != NULL) {
+    int code = case_error(dir, argv[1], text);
+    gp_session_free(&s);
+    return code;
+  }
 
   end = serve(&s);
   gp_judge_session(&s, full, zero, &j);
@@ -160,6 +181,11 @@ int kattis_main(int argc, char** argv) {
   out_len = gp_session_out(&s, out);
   if (out_len > 0) ok &= put_file(dir, "rods.out", out, out_len);
   judge_text(&s, &j, text, sizeof text);
+  if (s.linked_output) {
+    size_t used = strlen(text);
+    snprintf(text + used, sizeof text - used, " Note: %s.",
+             gp_linked_build_hint());
+  }
   ok &= put_line(dir, "judgemessage.txt", text);
   ok &= put_line(dir, "teammessage.txt", j.message);
   if (!ok) {

@@ -29,6 +29,7 @@
 #include <unistd.h>
 
 #include "case_files.h"
+#include "diagnose.h"
 #include "forms.h"
 #include "io.h"
 #include "program.h"
@@ -82,6 +83,7 @@ struct run {
   int killed_at_wall; /* the wall time ran out while serving */
   int ended_alone;    /* the first process ended before being killed */
   int wire_ended;     /* the program closed its end of the wire */
+  int bad_case; /* rods.in is unusable: files as the linked form, exit 1 */
 };
 
 /* ****************************** Options ****************************** */
@@ -552,6 +554,14 @@ static int publish_outcome(struct run* r) {
     describe_no_verdict(r);
     code = 2;
   }
+  if (r->s.linked_output)
+    fprintf(stderr, "%s: %s\n", self, gp_linked_build_hint());
+  /* Broken test data: the files stay as the linked form leaves them, but
+     the run is no verdict on the program. */
+  if (code != 1 && gp_case_fault(&r->s, line, sizeof line) != NULL) {
+    fprintf(stderr, "%s: rods.in: %s\n", self, line);
+    r->bad_case = 1;
+  }
   unlink(PARTIAL_LOG);
   return code;
 }
@@ -586,7 +596,7 @@ static int run_with(struct run* r, int argc, char** argv) {
   r->partial_fd = -1;
   restore("rods.in", &r->rods_in);
   if (r->made_work_dir) remove_tree(r->work_dir);
-  return code;
+  return r->bad_case ? 1 : code;
 }
 
 int run_main(int argc, char** argv) {

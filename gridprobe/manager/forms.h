@@ -1,4 +1,4 @@
-/* forms.h: the manager's four forms; each gets main's whole argv. */
+/* forms.h: the manager's forms; each gets main's whole argv. */
 #ifndef GRIDPROBE_MANAGER_FORMS_H
 #define GRIDPROBE_MANAGER_FORMS_H
 
@@ -6,6 +6,8 @@
 int run_main(int argc, char** argv);
 /* gridprobe-manager check RODS_IN RODS_OUT [--full F] [--zero Z] */
 int check_main(int argc, char** argv);
+/* gridprobe-manager validate [FILE]: exit 42 valid, 43 invalid */
+int validate_main(int argc, char** argv);
 /* gridprobe-manager FIFO_FROM_USER FIFO_TO_USER (stdin: the case) */
 int cms_main(int argc, char** argv);
 /* gridprobe-manager INPUT ANSWER FEEDBACK_DIR [args] */

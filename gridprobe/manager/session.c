@@ -148,6 +148,18 @@ static int first_call(struct gp_session* s) {
   return 1;
 }
 
+/* 1 when a refused line is one of the linked grader's messages: the
+   program was built against the linked library, which printed its error
+   where the manager expects requests. */
+static int is_linked_output(const char* line, size_t len) {
+  int i;
+  if (len > 0 && line[len - 1] == '\r') --len; /* a Windows-built program */
+  for (i = 0; i < 10; ++i)
+    if (strlen(errmsg[i]) == len && memcmp(errmsg[i], line, len) == 0)
+      return 1;
+  return 0;
+}
+
 enum gp_step gp_session_request(struct gp_session* s, const char* line,
                                 size_t len, int* reply) {
   struct gp_request q;
@@ -156,6 +168,7 @@ enum gp_step gp_session_request(struct gp_session* s, const char* line,
   if (!first_call(s)) return GP_END;
   if (!gp_parse_request(line, len, &q)) {
     /* Not a call the library has: logged as a refused call of its own. */
+    s->linked_output = is_linked_output(line, len);
     log_printf(s, "%s\n", errmsg[7]);
     return end_error(s, 7);
   }

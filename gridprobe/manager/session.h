@@ -50,6 +50,7 @@ struct gp_session {
   char* log;     /* rods.log bytes so far (malloc'd, grows) */
   size_t log_len, log_cap;
   int log_failed; /* memory for the transcript ran out */
+  int linked_output; /* the refused line was a linked grader's message */
 };
 
 /* Loads the case before the program starts. rods_in NULL: rods.in could not

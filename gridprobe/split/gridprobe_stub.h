@@ -46,6 +46,8 @@ GRIDPROBE_NORETURN void report(int a1, int a2, int a3, int a4, int a5, int a6,
 static int gridprobe_wire_in = -1;
 static int gridprobe_wire_out = -1;
 static int gridprobe_wire_is_socket;
+/* No manager on the other end: the first call says so and ends. */
+static int gridprobe_alone;
 static char gridprobe_reply_buf[64];
 static size_t gridprobe_reply_len;
 
@@ -63,6 +65,25 @@ static int gridprobe_private_fd(int fd) {
   return moved;
 }
 
+/* Every judge and gridprobe-manager wire the program with pipes, FIFOs or
+   sockets; a terminal, a file or /dev/null means nobody answers. */
+static int gridprobe_is_wire(int fd) {
+  struct stat st;
+  return fstat(fd, &st) == 0 &&
+         (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
+}
+
+/* Started alone: say so once, instead of a request nobody reads. */
+GRIDPROBE_NORETURN static void gridprobe_no_manager(void) {
+  static const char text[] =
+      "gridprobe: this program was built with the split stub, whose calls "
+      "are answered by gridprobe-manager over standard input and output: "
+      "start it as \"gridprobe-manager run -- PROGRAM\" in the directory of "
+      "rods.in, or build it with the linked library to run it alone\n";
+  if (write(2, text, sizeof text - 1) < 0) _exit(1);
+  _exit(1);
+}
+
 /* Runs before the program's own code, C++ static initialisers included. */
 #if defined(__GNUC__)
 __attribute__((constructor(101)))
@@ -78,6 +99,7 @@ gridprobe_stub_start(int argc, char** argv, char** envp) {
     gridprobe_wire_out =
         gridprobe_private_fd(open(argv[2], O_WRONLY | O_CLOEXEC));
   } else {
+    gridprobe_alone = !gridprobe_is_wire(0) || !gridprobe_is_wire(1);
     gridprobe_wire_in = gridprobe_private_fd(0);
     gridprobe_wire_out = gridprobe_private_fd(1);
   }
@@ -170,6 +192,7 @@ static int gridprobe_receive(void) {
 
 /* One request, one reply. */
 static int gridprobe_call(const char* line, int len) {
+  if (gridprobe_alone) gridprobe_no_manager();
   if (len <= 0) gridprobe_lost();
   gridprobe_send(line, (size_t)len);
   return gridprobe_receive();

@@ -31,6 +31,8 @@ const
 var
   wire_in, wire_out: longint;
   wire_is_socket: boolean;
+  { No manager on the other end: the first call says so and ends. }
+  alone: boolean;
   reply_buf: array[0..63] of char;
   reply_len: longint;
 
@@ -77,11 +79,38 @@ begin
   open_path := FpOpen(PChar(@name[0]), flags);
 end;
 
+{ Every judge and gridprobe-manager wire the program with pipes, FIFOs or
+  sockets; a terminal, a file or /dev/null means nobody answers. }
+function is_wire(fd: longint): boolean;
+var
+  st: Stat;
+begin
+  is_wire := (FpFStat(fd, st) = 0) and
+    (fpS_ISFIFO(st.st_mode) or fpS_ISSOCK(st.st_mode));
+end;
+
+{ Started alone: say so once, instead of a request nobody reads. }
+procedure no_manager;
+const
+  { Two pieces: a short string holds 255 characters at most. }
+  what: string = 'gridprobe: this program was built with the split stub, ' +
+    'whose calls are answered by gridprobe-manager over standard input ' +
+    'and output: ';
+  todo: string = 'start it as "gridprobe-manager run -- PROGRAM" in the ' +
+    'directory of rods.in, or build it with the linked library to run it ' +
+    'alone'#10;
+begin
+  FpWrite(2, what[1], Length(what));
+  FpWrite(2, todo[1], Length(todo));
+  FpExit(1);
+end;
+
 procedure start;
 var
   null_fd: longint;
   st: Stat;
 begin
+  alone := false;
   if (ParamCount >= 2) and is_fifo(ParamStr(1)) and is_fifo(ParamStr(2)) then
   begin
     wire_in := private_fd(open_path(ParamStr(1), O_RdOnly));
@@ -89,6 +118,7 @@ begin
   end
   else
   begin
+    alone := not is_wire(0) or not is_wire(1);
     wire_in := private_fd(0);
     wire_out := private_fd(1);
   end;
@@ -115,6 +145,8 @@ var
   pipe_set, old: TSigSet;
   done, n: longint;
 begin
+  if alone then
+    no_manager;
   done := 0;
   if wire_is_socket then
   begin

@@ -122,15 +122,33 @@ TEST_F(CmsTest, OutcomeTable) {
   }
 }
 
-// A broken test case reaches the contestant as the grader's message and the
-// admins as a note that the case itself is at fault.
-TEST_F(CmsTest, InvalidCaseIsToldToAdmins) {
-  cms_run r = run("std_io", "4 2 3 2 7 5 9 8 9\n", {program("right").string()});
-  EXPECT_EQ(r.verdict, "outcome 0 N is out of range. (should be 5~10000)");
-  EXPECT_EQ(r.output_txt, "0\nN is out of range. (should be 5~10000)\n");
-  EXPECT_NE(r.manager_err.find("ADMIN_MESSAGE: the test case is invalid"),
-            std::string::npos)
-      << r.manager_err;
+// A broken test case is the task's fault, never the contestant's: the
+// manager fails (CMS marks the evaluation failed, for the admins) with the
+// reason on stderr, after letting the user side end.
+TEST_F(CmsTest, BrokenCaseFailsTheEvaluation) {
+  const struct {
+    const char* input;
+    const char* reason;
+  } rows[] = {
+      {"4 2 3 2 7 5 9 8 9\n", "N is out of range. (should be 5~10000)"},
+      {"10 2 3 2 7 5 9 8 11\n", "One of the coordinates is out of range."},
+      {"10 2 3 2 3 5 9 8 9\n", "ROD1 is not valid."},
+      {"10 2 3 2 7 5 1 5 9\n", "ROD2 is not valid."},
+      {"10 2 3 2\n", "Invalid input file."},
+      {"", "Invalid input file."},
+  };
+  for (const auto& w : rows) {
+    SCOPED_TRACE(w.input);
+    for (const char* mode : {"std_io", "fifo_io"}) {
+      cms_run r = run(mode, w.input, {program("right").string()});
+      EXPECT_EQ(r.verdict, "failed");
+      EXPECT_NE(r.manager_err.find(std::string("the test case is invalid: ") +
+                                   w.reason),
+                std::string::npos)
+          << r.manager_err;
+      EXPECT_EQ(r.output_txt, "<missing>");
+    }
+  }
 }
 
 // A malformed score line is the task's own fault: the manager fails (CMS

@@ -230,7 +230,8 @@ std::vector<check_row> check_rows() {
        "1\n",
        "Right"},
       // Failures of the checker itself.
-      {"no rods.out", kWorked, std::nullopt, {}, 1, "", "cannot read"},
+      // What a run without report leaves: score 0, and no verdict said.
+      {"no rods.out", kWorked, std::nullopt, {}, 0, "0\n", "No verdict"},
       {"no rods.in", "", verdict(3, right), {}, 1, "", "cannot read"},
       {"invalid rods.in",
        "4 2 3 2 4 1 1 3 1\n",

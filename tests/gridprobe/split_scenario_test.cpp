@@ -3,6 +3,7 @@
 // same bytes; the few intended differences are tested one by one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ struct row {
   std::optional<std::string> rods_in;  // nullopt: no rods.in
   std::string script;
   bool log_blocked = false;  // rods.log is a directory
+  bool bad_case = false;     // the case itself is broken: the run exits 1
 };
 
 std::string misses(int calls) {
@@ -33,21 +35,25 @@ std::vector<row> rows() {
   std::vector<row> r = {
       {"worked example", kWorked,
        "g\nr 1 10 1 10\nr 3 4 1 10\nr 5 5 9 9\np 2 3 2 7 5 9 8 9\n"},
-      {"no rods.in", std::nullopt, "r 1 10 1 10\n"},
-      {"empty rods.in", "", "r 1 10 1 10\n"},
-      {"eight numbers only", "10 2 3 2 7 5 9 8\n", "g\n"},
-      {"word for a coordinate", "10 2 3 2 x 5 9 8 9\n", "g\n"},
-      {"N 4", "4 2 3 2 4 1 1 3 1\n", "r 1 1 1 1\n"},
-      {"N 10001", "10001 2 3 2 7 5 9 8 9\n", "p 1 2 3 4 5 6 7 8\n"},
-      {"coordinate N+1", "10 2 3 2 7 5 9 8 11\n", "g\n"},
-      {"rod 1 one cell", "10 2 3 2 3 5 9 8 9\n", "g\n"},
-      {"rod 2 in a row", "10 2 3 2 7 5 1 5 9\n", "g\n"},
-      {"N wraps to 5", "4294967301 2 3 2 4 1 1 3 1\n", "g\n"},
+      {"no rods.in", std::nullopt, "r 1 10 1 10\n", false, true},
+      {"empty rods.in", "", "r 1 10 1 10\n", false, true},
+      {"eight numbers only", "10 2 3 2 7 5 9 8\n", "g\n", false, true},
+      {"word for a coordinate", "10 2 3 2 x 5 9 8 9\n", "g\n", false, true},
+      {"N 4", "4 2 3 2 4 1 1 3 1\n", "r 1 1 1 1\n", false, true},
+      {"N 10001", "10001 2 3 2 7 5 9 8 9\n", "p 1 2 3 4 5 6 7 8\n", false, true},
+      {"coordinate N+1", "10 2 3 2 7 5 9 8 11\n", "g\n", false, true},
+      {"rod 1 one cell", "10 2 3 2 3 5 9 8 9\n", "g\n", false, true},
+      {"rod 2 in a row", "10 2 3 2 7 5 1 5 9\n", "g\n", false, true},
+      {"N wraps to 5", "4294967301 2 3 2 4 1 1 3 1\n", "g\n", false, true},
       {"junk glued to the ninth", "10 2 3 2 7 5 9 8 9junk\n",
        "r 1 10 1 10\np 2 3 2 7 5 9 8 9\n"},
       {"text after the ninth, score line too",
        "10 2 3 2 7 5 9 8 9\nscore 10 50\n", "r 5 5 9 9\np 2 3 2 7 5 9 8 9\n"},
       {"rods.log cannot be created", kWorked, "g\n", true},
+      // The linked form ignores a malformed score line; the manager runs the
+      // same but says the case is broken.
+      {"malformed score line", "10 2 3 2 7 5 9 8 9\nscore 9 4\n",
+       "r 5 5 9 9\np 2 3 2 7 5 9 8 9\n", false, true},
       {"N 5 corners", "5 5 4 5 5 1 1 2 1",
        "g\nr 1 5 1 5\nr 5 5 3 3\nr 5 5 4 4\nr 2 2 1 1\nr 3 5 1 2\n"
        "p 5 4 5 5 1 1 2 1\n"},
@@ -145,9 +151,20 @@ TEST(SplitScenarios, SameBytesAsTheLinkedForm) {
       EXPECT_EQ(split.returns, linked.returns);
       EXPECT_EQ(split.stdout_text, linked.stdout_text);
       EXPECT_FALSE(split.partial_left);
-      if (verdict) {
+      if (x.bad_case) {
+        // The linked form's files, and exit 1 with the reason: a broken
+        // case is no verdict on the program.
+        EXPECT_EQ(split.out, verdict ? linked.out : "<missing>");
+        EXPECT_TRUE(split.run.exited && split.run.exit_code == 1)
+            << split.run.err;
+        EXPECT_NE(split.run.err.find("rods.in: the test case"),
+                  std::string::npos)
+            << split.run.err;
+      } else if (verdict) {
         EXPECT_EQ(split.out, linked.out);
         EXPECT_TRUE(split.run.exited && split.run.exit_code == 0)
+            << split.run.err;
+        EXPECT_EQ(split.run.err.find("the test case"), std::string::npos)
             << split.run.err;
       } else {
         // The one difference: no verdict leaves no rods.out at all.
@@ -256,6 +273,68 @@ TEST(SplitRun, RootWarningAndUser) {
   // The driver ran (as the user, from its copy) and ended without report.
   EXPECT_TRUE(run.exited && run.exit_code == 2) << run.err;
   EXPECT_NE(run.err.find("exit status 3"), std::string::npos) << run.err;
+}
+
+// The two easy build mistakes each get one line saying what to do: a program
+// built against the linked library started by the manager (it prints the
+// grader's message where a request belongs), and a stub program started
+// without a manager (nobody would answer its first call).
+TEST(BuildMistakes, LinkedProgramUnderTheManager) {
+  for (const char* driver : {GRIDPROBE_C_DRIVER, GRIDPROBE_PAS_DRIVER}) {
+    SCOPED_TRACE(driver);
+    row x{"linked", kWorked, "g\nr 1 10 1 10\np 2 3 2 7 5 9 8 9\n"};
+    scratch_dir dir;
+    fs::path work = dir.path() / "case";
+    prepare(x, work);
+    write_file(dir.path() / "script", x.script);
+    run_result run = run_limited(
+        {GRIDPROBE_MANAGER, "run", "--", driver,
+         (dir.path() / "script").string(), (dir.path() / "returns").string()},
+        work, 30);
+    EXPECT_TRUE(run.exited && run.exit_code == 0) << run.err;
+    EXPECT_EQ(read_file(work / "rods.out"),
+              "0\nInvalid library function call.\n");
+    EXPECT_NE(run.err.find("built against the linked library"),
+              std::string::npos)
+        << run.err;
+  }
+  // A stub program that merely sends nonsense gets no such hint.
+  row x{"garbage", kWorked, ""};
+  scratch_dir dir;
+  fs::path work = dir.path() / "case";
+  prepare(x, work);
+  run_result run = run_limited({GRIDPROBE_MANAGER, "run", "--", "/bin/sh",
+                                "-c", "printf 'hello\\n'; read x"},
+                               work, 30);
+  EXPECT_TRUE(run.exited && run.exit_code == 0) << run.err;
+  EXPECT_EQ(run.err.find("linked library"), std::string::npos) << run.err;
+}
+
+TEST(BuildMistakes, StubProgramWithoutAManager) {
+  struct how {
+    const char* name;
+    bool stdin_closed;
+  } hows[] = {{"stdin a file", false}, {"stdin closed", true}};
+  for (const char* driver : kSplitDrivers)
+    for (const how& h : hows) {
+      SCOPED_TRACE(std::string(driver) + " / " + h.name);
+      scratch_dir dir;
+      write_file(dir.path() / "rods.in", kWorked);
+      write_file(dir.path() / "script", "g\nr 1 10 1 10\n");
+      run_result run = run_program(
+          {driver, (dir.path() / "script").string(),
+           (dir.path() / "returns").string()},
+          dir.path(), h.stdin_closed ? std::vector<int>{0} : std::vector<int>{});
+      EXPECT_TRUE(run.exited && run.exit_code == 1) << run.exit_code;
+      EXPECT_EQ(run.out, "");  // no request sent into the void
+      EXPECT_NE(run.err.find("gridprobe-manager run -- PROGRAM"),
+                std::string::npos)
+          << run.err;
+      EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1)
+          << run.err;
+      // The first call ends it: no call returned.
+      EXPECT_EQ(read_file(dir.path() / "returns"), "");
+    }
 }
 
 }  // namespace

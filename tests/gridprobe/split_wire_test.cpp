@@ -65,8 +65,10 @@ std::vector<wire_row> wire_rows() {
        "printf 'R -2147483648 2147483647 1 1\\n'; read x", "10", 0,
        std::string("1 : rect (-2147483648,2147483647,1,1) = ") + kBad, kBadOut,
        ""},
-      {"garbage before a bad case", "printf 'hello\\n'; read x", "10", 0,
-       "<missing>", "0\nCannot open the input file.\n", "", false},
+      // The missing case is what counts: the run exits 1 and says so.
+      {"garbage before a bad case", "printf 'hello\\n'; read x", "10", 1,
+       "<missing>", "0\nCannot open the input file.\n",
+       "the test case cannot be read", false},
       {"ends without report", "printf 'G\\n'; read x", "10", 2,
        "gridsize() = 10\n", "<missing>", "exit status 0"},
       {"crash", "printf 'G\\n'; read x; kill -SEGV $$", "10", 2,

@@ -94,6 +94,23 @@ TEST_F(InstallTree, LayoutKeepsEveryFileWhereJudgesLookForIt) {
       {"lib/split/pgridprobe.o", false, true},
       {"lib/pkgconfig/cgridprobe-split.pc", false, true},
       {"share/man/man1/gridprobe-manager.1", false, true},
+      {"share/doc/judgekit/judging.md", false, false},
+      {"share/doc/judgekit/platforms.md", false, false},
+      // The judges' files: the problem package and the CMS task folder.
+      {"share/judgekit/gridprobe/tworods/problem.yaml", false, true},
+      {"share/judgekit/gridprobe/tworods/README.md", false, true},
+      {"share/judgekit/gridprobe/tworods/input_validators/gridprobe/build",
+       true, true},
+      {"share/judgekit/gridprobe/tworods/input_validators/gridprobe/"
+       "gridprobe-manager",
+       true, true},
+      {"share/judgekit/gridprobe/tworods/include/cpp/gridprobe.h", false, true},
+      {"share/judgekit/gridprobe/tworods/include/pascal/pgridprobe.pp", false,
+       true},
+      {"share/judgekit/gridprobe/cms/tworods/task.yaml", false, true},
+      {"share/judgekit/gridprobe/cms/tworods/check/manager", true, true},
+      {"share/judgekit/gridprobe/cms/tworods/input/input0.txt", false, true},
+      {"share/judgekit/gridprobe/cms/tworods/output/output0.txt", false, true},
   };
   for (const row& r : rows) {
     if (r.split_only && !kSplit) continue;
