@@ -20,6 +20,7 @@ static int usage(void) {
       "usage: gridprobe-manager run [--wall SECONDS] [--user NAME] "
       "[--chdir DIR] -- PROGRAM [ARGS...]\n"
       "       gridprobe-manager check RODS_IN RODS_OUT [--full F] [--zero Z]\n"
+      "       gridprobe-manager show RODS_IN RODS_LOG [-o FILE]\n"
       "       gridprobe-manager FIFO_FROM_USER FIFO_TO_USER\n"
       "       gridprobe-manager INPUT ANSWER FEEDBACK_DIR [ARGS...]\n",
       stderr);
@@ -29,6 +30,7 @@ static int usage(void) {
 int main(int argc, char** argv) {
   if (argc >= 2 && strcmp(argv[1], "run") == 0) return run_main(argc, argv);
   if (argc >= 2 && strcmp(argv[1], "check") == 0) return check_main(argc, argv);
+  if (argc >= 2 && strcmp(argv[1], "show") == 0) return show_main(argc, argv);
   if (argc == 3 && is_fifo(argv[1]) && is_fifo(argv[2]))
     return cms_main(argc, argv);
   if (argc >= 4 && is_dir(argv[3])) return kattis_main(argc, argv);
