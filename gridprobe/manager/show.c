@@ -378,16 +378,26 @@ static void frame_span(int lo, int hi, int side, int n, int* from, int* to) {
   *to = (int)(start + side - 1);
 }
 
+static long long area(const struct gp_show_box* b) {
+  return (long long)(b->r2 - b->r1 + 1) * (b->c2 - b->c1 + 1);
+}
+
 struct gp_show_box gp_show_zoom(const struct gp_show* s, int i) {
-  struct gp_show_box acc, cur, prev, d, frame;
+  struct gp_show_box acc = {0, 0, 0, 0}, cur, prev, d, frame;
   int any = 0, j, n = s->c.n, h, w, side;
-  for (j = i; j > 0 && j > i - GP_SHOW_ZOOM_CALLS; --j) {
-    if (!clip(&s->calls[j].box, n, &cur) ||
-        !clip(&s->calls[j - 1].box, n, &prev))
-      continue;
-    if (gp_show_difference(&cur, &prev, &d)) box_join(&acc, &any, &d);
+  /* Where this call differs least from one of the last before it: a search
+     moves one edge at a time, and may take turns between two searches. */
+  if (clip(&s->calls[i].box, n, &cur))
+    for (j = i - 1; j >= 0 && j >= i - GP_SHOW_ZOOM_CALLS; --j)
+      if (clip(&s->calls[j].box, n, &prev) &&
+          gp_show_difference(&cur, &prev, &d) && (!any || area(&d) < area(&acc))) {
+        acc = d;
+        any = 1;
+      }
+  if (!any && clip(&s->calls[i].box, n, &cur)) {
+    acc = cur;
+    any = 1;
   }
-  if (!any && clip(&s->calls[i].box, n, &cur)) box_join(&acc, &any, &cur);
   if (!any) {
     frame.r1 = frame.c1 = 1;
     frame.r2 = frame.c2 = n;

@@ -17,7 +17,7 @@
 #ifndef GP_SHOW_ZOOM_MIN
 #define GP_SHOW_ZOOM_MIN 16
 #endif
-/* The zoom follows the cells in which this many last calls differed. */
+/* The zoom compares each call with this many calls before it. */
 #ifndef GP_SHOW_ZOOM_CALLS
 #define GP_SHOW_ZOOM_CALLS 4
 #endif
@@ -87,7 +87,7 @@ int gp_show_difference(const struct gp_show_box* a, const struct gp_show_box* b,
                        struct gp_show_box* out);
 
 /* The zoom frame for call i (0-based) of s: a square of the grid around the
-   cells in which the last calls up to i differed. */
+   cells in which call i differs least from one of the calls just before. */
 struct gp_show_box gp_show_zoom(const struct gp_show* s, int i);
 
 #endif

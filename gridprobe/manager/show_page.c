@@ -8,6 +8,8 @@
 #define PAGE_GRID_PX 540.0
 #define PAGE_MARGIN_PX 40.0
 #define PAGE_ZOOM_PX 300.0
+/* Calls drawn in full and numbered; older ones fade. */
+#define PAGE_RECENT_CALLS 8
 
 static void put_escaped(FILE* out, const char* text) {
   for (; *text != '\0'; ++text) {
@@ -72,9 +74,11 @@ static const char kStyle[] =
     "#line,#end{font-family:monospace;background:#fff;padding:6px;"
     "margin:6px 0;border:1px solid #d1d5db;white-space:pre-wrap}\n"
     "#end:empty{display:none}\n"
-    "#transcript{font-family:monospace;font-size:12px;max-height:330px;"
+    "#transcript{position:relative;font-family:monospace;font-size:12px;max-height:330px;"
     "overflow:auto;background:#fff;border:1px solid #d1d5db;margin:0;"
     "padding:4px 4px 4px 36px}\n"
+    "#zoom~#transcript{max-height:180px}\n"
+    "#zoomtext{margin:0 0 4px}\n"
     "#transcript li{cursor:pointer}\n"
     "#transcript li.on{background:#ede9fe}\n"
     "#step{width:220px;vertical-align:middle}\n"
@@ -84,9 +88,13 @@ static const char kStyle[] =
     ".call{stroke-width:1px}\n"
     ".yes{fill:#f97316;fill-opacity:.3;stroke:#c2410c}\n"
     ".no{fill:#0ea5e9;fill-opacity:.3;stroke:#0369a1}\n"
+    /* Older calls fade so that the last ones stand out. */
+    ".old{fill-opacity:.07;stroke-opacity:.35}\n"
+    "#numbers{font-family:sans-serif;fill:#111827}\n"
     ".refused{fill:none;stroke:#be185d;stroke-width:2px;"
     "stroke-dasharray:6 3}\n"
-    ".rod{fill:#111827;stroke:#111827;stroke-width:3px}\n"
+    /* A call under a rod shows through its fill. */
+    ".rod{fill:#111827;fill-opacity:.6;stroke:#111827;stroke-width:3px}\n"
     ".reported{fill:none;stroke-width:9px}\n"
     ".reported.right{stroke:#16a34a}\n"
     ".reported.wrong{stroke:#dc2626}\n"
@@ -106,6 +114,7 @@ static const char kScript[] =
     "var slider=document.getElementById('step');\n"
     "var items=document.querySelectorAll('#transcript li');\n"
     "var calls=document.querySelectorAll('#calls rect');\n"
+    "var nums=document.querySelectorAll('#numbers text');\n"
     "var cur=document.getElementById('current');\n"
     "var rep=document.getElementById('reported');\n"
     "var zoom=document.getElementById('zoom');\n"
@@ -114,7 +123,9 @@ static const char kScript[] =
     "function show(k){\n"
     " k=Math.max(0,Math.min(d.last,k|0));\n"
     " slider.value=k;\n"
-    " for(var i=0;i<calls.length;i++)calls[i].style.display=i<k?'':'none';\n"
+    " for(var i=0;i<calls.length;i++){calls[i].style.display=i<k?'':'none';\n"
+    "  calls[i].classList.toggle('old',i<k-d.recent);\n"
+    "  if(nums[i])nums[i].style.display=i<k&&i>=k-d.recent?'':'none';}\n"
     " var c=k>=1&&k<=d.calls.length?d.calls[k-1]:null;\n"
     " if(c&&c[4]){cur.setAttribute('x',c[2]-1);cur.setAttribute('y',c[0]-1);\n"
     "  cur.setAttribute('width',c[3]-c[2]+1);"
@@ -122,7 +133,10 @@ static const char kScript[] =
     " else cur.style.display='none';\n"
     " if(rep)rep.style.display=k==d.last&&d.reported?'':'none';\n"
     " for(i=0;i<items.length;i++)items[i].className=i==k?'on':'';\n"
-    " if(items[k])items[k].scrollIntoView({block:'nearest'});\n"
+    " var it=items[k],ol=it.parentNode;\n"
+    " if(it.offsetTop<ol.scrollTop)ol.scrollTop=it.offsetTop;\n"
+    " else if(it.offsetTop+it.offsetHeight>ol.scrollTop+ol.clientHeight)\n"
+    "  ol.scrollTop=it.offsetTop+it.offsetHeight-ol.clientHeight;\n"
     " document.getElementById('line').textContent="
     "items[k]?items[k].textContent:'';\n"
     " document.getElementById('stepno').textContent="
@@ -203,13 +217,6 @@ static void put_scene(FILE* out, const struct gp_show* s, int right) {
       }
     fputs("</g>\n", out);
   }
-  for (i = 0; i < 2; ++i) {
-    b = rod_box(s->c.coord + 4 * i);
-    fprintf(out, "<rect class=\"rod\" id=\"rod%d\" ", i + 1);
-    put_box(out, &b);
-    fprintf(out, "><title>rod %d</title></rect>\n", i + 1);
-  }
-  /* Calls over the rods, translucent: a call on a rod stays in sight. */
   fputs("<g id=\"calls\">\n", out);
   for (i = 0; i < s->ncalls; ++i) {
     const struct gp_show_call* k = &s->calls[i];
@@ -226,17 +233,38 @@ static void put_scene(FILE* out, const struct gp_show* s, int right) {
     fputs("</title></rect>\n", out);
   }
   fputs("</g>\n", out);
+  for (i = 0; i < 2; ++i) {
+    b = rod_box(s->c.coord + 4 * i);
+    fprintf(out, "<rect class=\"rod\" id=\"rod%d\" ", i + 1);
+    put_box(out, &b);
+    fprintf(out, "><title>rod %d</title></rect>\n", i + 1);
+  }
   fputs("<rect id=\"current\" x=\"0\" y=\"0\" width=\"1\" height=\"1\"/>\n"
         "</g>\n",
         out);
+}
+
+/* Each call's number at its block's corner: in the main view only, where
+   the text keeps its size whatever the grid. */
+static void put_numbers(FILE* out, const struct gp_show* s, double unit) {
+  int i;
+  fprintf(out, "<g id=\"numbers\" font-size=\"%.4f\">\n", 10.0 * unit);
+  for (i = 0; i < s->ncalls; ++i) {
+    const struct gp_show_call* k = &s->calls[i];
+    int r = k->box.r1 < 1 ? 1 : k->box.r1 > s->c.n ? s->c.n : k->box.r1;
+    int c = k->box.c1 < 1 ? 1 : k->box.c1 > s->c.n ? s->c.n : k->box.c1;
+    fprintf(out, "<text x=\"%.4f\" y=\"%.4f\">%d</text>\n",
+            c - 1 + 2.0 * unit, r - 1 + 10.0 * unit, k->number);
+  }
+  fputs("</g>\n", out);
 }
 
 static void put_data(FILE* out, const struct gp_show* s, int last) {
   int i;
   fprintf(out,
           "<script type=\"application/json\" id=\"data\">{\"n\":%d,"
-          "\"last\":%d,\"cellsMax\":%d,\"reported\":%s,\"verdict\":\"",
-          s->c.n, last, GP_SHOW_CELLS_MAX,
+          "\"last\":%d,\"recent\":%d,\"cellsMax\":%d,\"reported\":%s,\"verdict\":\"",
+          s->c.n, last, PAGE_RECENT_CALLS, GP_SHOW_CELLS_MAX,
           s->end == GP_SHOW_REPORTED ? "true" : "false");
   put_json_text(out, s->verdict.message);
   fputs("\",\"calls\":[", out);
@@ -302,10 +330,12 @@ void gp_show_page(FILE* out, const struct gp_show* s, const char* title) {
   if (!zoomed) put_cell_lines(out, n);
   put_axes(out, n, unit);
   put_scene(out, s, right);
+  put_numbers(out, s, unit);
   if (zoomed)
     fputs("<rect id=\"frame\" x=\"0\" y=\"0\" width=\"1\" height=\"1\"/>\n",
           out);
   fputs("</svg>\n", out);
+  fputs("</div>\n<aside>\n", out);
   if (zoomed)
     fprintf(out,
             "<p id=\"zoomtext\"></p>\n<svg id=\"zoom\" width=\"%.0f\" "
@@ -316,7 +346,7 @@ void gp_show_page(FILE* out, const struct gp_show* s, const char* title) {
             "<use href=\"#scene\"/>\n</svg>\n",
             PAGE_ZOOM_PX, PAGE_ZOOM_PX, n, n, n, n);
   fprintf(out,
-          "</div>\n<aside>\n<div><button id=\"prev\" title=\"previous (Left)\">"
+          "<div><button id=\"prev\" title=\"previous (Left)\">"
           "&#9664;</button> <input type=\"range\" id=\"step\" min=\"0\" "
           "max=\"%d\" value=\"%d\"> <button id=\"next\" title=\"next "
           "(Right)\">&#9654;</button> <span id=\"stepno\"></span></div>\n"
