@@ -89,9 +89,8 @@ int show_main(int argc, char** argv) {
   }
   fclose(in);
   if (ok == 0)
-    fprintf(stderr,
-            "gridprobe-manager: %s does not belong to %s: %s\n", rods_log,
-            rods_in, s->problem);
+    fprintf(stderr, "gridprobe-manager: %s does not belong to %s: %s\n",
+            rods_log, rods_in, s->problem);
   if (ok != 1) {
     free(s);
     return 1;

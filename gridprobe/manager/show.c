@@ -50,8 +50,8 @@ static int scan_list(const char** p, const char* end, int* v, int count) {
 
 enum line_kind {
   LINE_GRIDSIZE,
-  LINE_RECT,     /* answered: v[4] is 0 or 1 */
-  LINE_REFUSED,  /* rect refused: v[4] is 7 or 8 */
+  LINE_RECT,    /* answered: v[4] is 0 or 1 */
+  LINE_REFUSED, /* rect refused: v[4] is 7 or 8 */
   LINE_REPORT,
   LINE_LONE_ERROR, /* a request the manager could not parse */
   LINE_OTHER
@@ -121,9 +121,9 @@ static void quote(const char* line, size_t len, char* out, size_t size) {
 }
 
 static int valid_box(const struct gp_show_box* b, int n) {
-  return b->r1 >= 1 && b->r1 <= n && b->r2 >= 1 && b->r2 <= n &&
-         b->c1 >= 1 && b->c1 <= n && b->c2 >= 1 && b->c2 <= n &&
-         b->r1 <= b->r2 && b->c1 <= b->c2;
+  return b->r1 >= 1 && b->r1 <= n && b->r2 >= 1 && b->r2 <= n && b->c1 >= 1 &&
+         b->c1 <= n && b->c2 >= 1 && b->c2 <= n && b->r1 <= b->r2 &&
+         b->c1 <= b->c2;
 }
 
 /* The grader's answer: does the block share a cell with a rod? */
@@ -162,7 +162,8 @@ static int take_rect(struct gp_show* s, const struct parsed* q,
                     "grader refuses it",
                     b.r1, b.r2, b.c1, b.c2, s->c.n);
     if (q->number > GP_MAX_RECT_CALLS)
-      return refuse(s, "rect call %d is answered, but the grader refuses "
+      return refuse(s,
+                    "rect call %d is answered, but the grader refuses "
                     "every call past %d",
                     q->number, GP_MAX_RECT_CALLS);
     want = meets(&s->c, &b);
@@ -182,7 +183,8 @@ static int take_rect(struct gp_show* s, const struct parsed* q,
                   "a grid of %d it is invalid, which comes first",
                   b.r1, b.r2, b.c1, b.c2, s->c.n);
   } else if (q->v[4] == 8 && q->number != GP_MAX_RECT_CALLS + 1) {
-    return refuse(s, "rect call %d is refused as one too many, but only call "
+    return refuse(s,
+                  "rect call %d is refused as one too many, but only call "
                   "%d is",
                   q->number, GP_MAX_RECT_CALLS + 1);
   }
@@ -246,8 +248,7 @@ int gp_show_line(struct gp_show* s, const char* line, size_t len,
                  int terminated) {
   ++s->lines;
   if (len > 0 && line[len - 1] == '\r') --len; /* a copy made on Windows */
-  if (s->ended)
-    return refuse(s, "the run already ended in line %d", s->ended);
+  if (s->ended) return refuse(s, "the run already ended in line %d", s->ended);
   if (take_line(s, line, len)) return 1;
   /* A linked program that dies unflushed leaves its last line cut short. */
   if (!terminated && len > 0 && len <= GP_SHOW_LINE_MAX) {
@@ -390,7 +391,8 @@ struct gp_show_box gp_show_zoom(const struct gp_show* s, int i) {
   if (clip(&s->calls[i].box, n, &cur))
     for (j = i - 1; j >= 0 && j >= i - GP_SHOW_ZOOM_CALLS; --j)
       if (clip(&s->calls[j].box, n, &prev) &&
-          gp_show_difference(&cur, &prev, &d) && (!any || area(&d) < area(&acc))) {
+          gp_show_difference(&cur, &prev, &d) &&
+          (!any || area(&d) < area(&acc))) {
         acc = d;
         any = 1;
       }

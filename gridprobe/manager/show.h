@@ -1,4 +1,5 @@
-/* show.h: a finished run's transcript checked against its case, as page data. */
+/* show.h: a finished run's transcript checked against its case, as page data.
+ */
 #ifndef GRIDPROBE_MANAGER_SHOW_H
 #define GRIDPROBE_MANAGER_SHOW_H
 
@@ -31,7 +32,7 @@ struct gp_show_call {
   int line;   /* its line number in the transcript, from 1 */
   int number; /* the call count the line starts with */
   struct gp_show_box box;
-  int answer; /* 1 meets a rod, 0 does not, -1 refused */
+  int answer;              /* 1 meets a rod, 0 does not, -1 refused */
   struct gp_show_box zoom; /* the zoom frame while this call is current */
   char text[GP_SHOW_LINE_MAX + 1];
 };
@@ -46,14 +47,14 @@ struct gp_show {
   struct gp_case c;
   struct gp_show_call calls[GP_MAX_RECT_CALLS + 1];
   int ncalls;
-  int lines;           /* transcript lines read */
+  int lines; /* transcript lines read */
   int gridsize_calls;
-  int ended;           /* a last line (report or refusal) has been read */
+  int ended; /* a last line (report or refusal) has been read */
   enum gp_show_end end;
-  int error;           /* with GP_SHOW_ERROR */
-  int answer[8];       /* the reported values, with `reported` */
-  int reported;        /* the transcript holds a report line */
-  int broken_line;     /* number of an unfinished last line left out, or 0 */
+  int error;       /* with GP_SHOW_ERROR */
+  int answer[8];   /* the reported values, with `reported` */
+  int reported;    /* the transcript holds a report line */
+  int broken_line; /* number of an unfinished last line left out, or 0 */
   char end_text[GP_SHOW_LINE_MAX + 1]; /* the report or lone error line */
   struct gp_judgement verdict;         /* once finished */
   char problem[256]; /* why the transcript was refused, when it was */

@@ -14,11 +14,20 @@
 static void put_escaped(FILE* out, const char* text) {
   for (; *text != '\0'; ++text) {
     switch (*text) {
-      case '&': fputs("&amp;", out); break;
-      case '<': fputs("&lt;", out); break;
-      case '>': fputs("&gt;", out); break;
-      case '"': fputs("&quot;", out); break;
-      default: putc(*text, out);
+      case '&':
+        fputs("&amp;", out);
+        break;
+      case '<':
+        fputs("&lt;", out);
+        break;
+      case '>':
+        fputs("&gt;", out);
+        break;
+      case '"':
+        fputs("&quot;", out);
+        break;
+      default:
+        putc(*text, out);
     }
   }
 }
@@ -74,7 +83,8 @@ static const char kStyle[] =
     "#line,#end{font-family:monospace;background:#fff;padding:6px;"
     "margin:6px 0;border:1px solid #d1d5db;white-space:pre-wrap}\n"
     "#end:empty{display:none}\n"
-    "#transcript{position:relative;font-family:monospace;font-size:12px;max-height:330px;"
+    "#transcript{position:relative;font-family:monospace;font-size:12px;max-"
+    "height:330px;"
     "overflow:auto;background:#fff;border:1px solid #d1d5db;margin:0;"
     "padding:4px 4px 4px 36px}\n"
     "#zoom~#transcript{max-height:180px}\n"
@@ -160,8 +170,10 @@ static const char kScript[] =
     " }\n"
     "}\n"
     "slider.addEventListener('input',function(){show(+slider.value);});\n"
-    "document.getElementById('prev').onclick=function(){show(+slider.value-1);};\n"
-    "document.getElementById('next').onclick=function(){show(+slider.value+1);};\n"
+    "document.getElementById('prev').onclick=function(){show(+slider.value-1);}"
+    ";\n"
+    "document.getElementById('next').onclick=function(){show(+slider.value+1);}"
+    ";\n"
     "for(var i=0;i<items.length;i++)(function(k){items[k].onclick="
     "function(){show(k);};})(i);\n"
     "document.addEventListener('keydown',function(e){\n"
@@ -220,7 +232,9 @@ static void put_scene(FILE* out, const struct gp_show* s, int right) {
   fputs("<g id=\"calls\">\n", out);
   for (i = 0; i < s->ncalls; ++i) {
     const struct gp_show_call* k = &s->calls[i];
-    const char* cls = k->answer == 1 ? "yes" : k->answer == 0 ? "no" : "refused";
+    const char* cls = k->answer == 1   ? "yes"
+                      : k->answer == 0 ? "no"
+                                       : "refused";
     struct gp_show_box shown = k->box;
     if (k->answer < 0) { /* arguments as refused: ordered, cut to the grid */
       const int v[4] = {k->box.r1, k->box.c1, k->box.r2, k->box.c2};
@@ -239,9 +253,10 @@ static void put_scene(FILE* out, const struct gp_show* s, int right) {
     put_box(out, &b);
     fprintf(out, "><title>rod %d</title></rect>\n", i + 1);
   }
-  fputs("<rect id=\"current\" x=\"0\" y=\"0\" width=\"1\" height=\"1\"/>\n"
-        "</g>\n",
-        out);
+  fputs(
+      "<rect id=\"current\" x=\"0\" y=\"0\" width=\"1\" height=\"1\"/>\n"
+      "</g>\n",
+      out);
 }
 
 /* Each call's number at its block's corner: in the main view only, where
@@ -253,8 +268,8 @@ static void put_numbers(FILE* out, const struct gp_show* s, double unit) {
     const struct gp_show_call* k = &s->calls[i];
     int r = k->box.r1 < 1 ? 1 : k->box.r1 > s->c.n ? s->c.n : k->box.r1;
     int c = k->box.c1 < 1 ? 1 : k->box.c1 > s->c.n ? s->c.n : k->box.c1;
-    fprintf(out, "<text x=\"%.4f\" y=\"%.4f\">%d</text>\n",
-            c - 1 + 2.0 * unit, r - 1 + 10.0 * unit, k->number);
+    fprintf(out, "<text x=\"%.4f\" y=\"%.4f\">%d</text>\n", c - 1 + 2.0 * unit,
+            r - 1 + 10.0 * unit, k->number);
   }
   fputs("</g>\n", out);
 }
@@ -263,16 +278,17 @@ static void put_data(FILE* out, const struct gp_show* s, int last) {
   int i;
   fprintf(out,
           "<script type=\"application/json\" id=\"data\">{\"n\":%d,"
-          "\"last\":%d,\"recent\":%d,\"cellsMax\":%d,\"reported\":%s,\"verdict\":\"",
+          "\"last\":%d,\"recent\":%d,\"cellsMax\":%d,\"reported\":%s,"
+          "\"verdict\":\"",
           s->c.n, last, PAGE_RECENT_CALLS, GP_SHOW_CELLS_MAX,
           s->end == GP_SHOW_REPORTED ? "true" : "false");
   put_json_text(out, s->verdict.message);
   fputs("\",\"calls\":[", out);
   for (i = 0; i < s->ncalls; ++i) {
     const struct gp_show_call* k = &s->calls[i];
-    fprintf(out, "%s[%d,%d,%d,%d,%d,%d,%d,%d,%d]", i > 0 ? "," : "",
-            k->box.r1, k->box.r2, k->box.c1, k->box.c2, k->answer >= 0,
-            k->zoom.r1, k->zoom.r2, k->zoom.c1, k->zoom.c2);
+    fprintf(out, "%s[%d,%d,%d,%d,%d,%d,%d,%d,%d]", i > 0 ? "," : "", k->box.r1,
+            k->box.r2, k->box.c1, k->box.c2, k->answer >= 0, k->zoom.r1,
+            k->zoom.r2, k->zoom.c1, k->zoom.c2);
   }
   fputs("]}</script>\n", out);
 }
@@ -285,14 +301,16 @@ void gp_show_page(FILE* out, const struct gp_show* s, const char* title) {
   double size = PAGE_GRID_PX + PAGE_MARGIN_PX + 16.0;
   last = s->ncalls + (s->end_text[0] != '\0' ? 1 : 0);
 
-  fputs("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-        "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src "
-        "'none'; style-src 'unsafe-inline'; script-src 'unsafe-inline'\">\n"
-        "<title>",
-        out);
+  fputs(
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src "
+      "'none'; style-src 'unsafe-inline'; script-src 'unsafe-inline'\">\n"
+      "<title>",
+      out);
   put_escaped(out, title);
-  fprintf(out, "</title>\n<style>\n%s</style>\n</head>\n<body>\n<header>\n"
-               "<h1>",
+  fprintf(out,
+          "</title>\n<style>\n%s</style>\n</head>\n<body>\n<header>\n"
+          "<h1>",
           kStyle);
   put_escaped(out, title);
   fprintf(out,
@@ -302,31 +320,38 @@ void gp_show_page(FILE* out, const struct gp_show* s, const char* title) {
           n, n, k[0], k[1], k[3], k[5], k[4], k[6], s->ncalls,
           s->gridsize_calls);
   fprintf(out, "<p id=\"verdict\" class=\"%s\">",
-          s->end != GP_SHOW_REPORTED ? "failed" : right ? "right" : "wrong");
+          s->end != GP_SHOW_REPORTED ? "failed"
+          : right                    ? "right"
+                                     : "wrong");
   put_escaped(out, s->verdict.message);
   if (s->reported)
-    fprintf(out, " Reported: rod 1 (%d,%d)&ndash;(%d,%d), rod 2 "
-                 "(%d,%d)&ndash;(%d,%d).",
+    fprintf(out,
+            " Reported: rod 1 (%d,%d)&ndash;(%d,%d), rod 2 "
+            "(%d,%d)&ndash;(%d,%d).",
             s->answer[0], s->answer[1], s->answer[2], s->answer[3],
             s->answer[4], s->answer[5], s->answer[6], s->answer[7]);
   if (s->broken_line > 0)
     fprintf(out, " The transcript breaks off in line %d.", s->broken_line);
-  fputs("</p>\n<p class=\"legend\"><span style=\"background:#fbd0b0\"></span>"
-        "meets a rod<span style=\"background:#b3e3f8\"></span>meets none"
-        "<span style=\"background:#111827\"></span>the rods"
-        "<span style=\"border:2px solid #7c3aed\"></span>current call",
-        out);
+  fputs(
+      "</p>\n<p class=\"legend\"><span style=\"background:#fbd0b0\"></span>"
+      "meets a rod<span style=\"background:#b3e3f8\"></span>meets none"
+      "<span style=\"background:#111827\"></span>the rods"
+      "<span style=\"border:2px solid #7c3aed\"></span>current call",
+      out);
   if (s->end == GP_SHOW_REPORTED)
     fprintf(out, "<span style=\"background:%s\"></span>reported rods",
             right ? "#16a34a" : "#dc2626");
   fputs("</p>\n</header>\n<main>\n<div id=\"views\">\n", out);
 
+  fprintf(
+      out,
+      "<svg id=\"grid\" width=\"%.0f\" height=\"%.0f\" "
+      "viewBox=\"%.4f %.4f %.4f %.4f\" xmlns=\"http://www.w3.org/2000/svg\">\n",
+      size, size, -margin, -margin, size * unit, size * unit);
   fprintf(out,
-          "<svg id=\"grid\" width=\"%.0f\" height=\"%.0f\" "
-          "viewBox=\"%.4f %.4f %.4f %.4f\" xmlns=\"http://www.w3.org/2000/svg\">\n",
-          size, size, -margin, -margin, size * unit, size * unit);
-  fprintf(out, "<rect class=\"board\" x=\"0\" y=\"0\" width=\"%d\" "
-               "height=\"%d\"/>\n", n, n);
+          "<rect class=\"board\" x=\"0\" y=\"0\" width=\"%d\" "
+          "height=\"%d\"/>\n",
+          n, n);
   if (!zoomed) put_cell_lines(out, n);
   put_axes(out, n, unit);
   put_scene(out, s, right);
@@ -337,22 +362,24 @@ void gp_show_page(FILE* out, const struct gp_show* s, const char* title) {
   fputs("</svg>\n", out);
   fputs("</div>\n<aside>\n", out);
   if (zoomed)
-    fprintf(out,
-            "<p id=\"zoomtext\"></p>\n<svg id=\"zoom\" width=\"%.0f\" "
-            "height=\"%.0f\" viewBox=\"0 0 %d %d\" "
-            "xmlns=\"http://www.w3.org/2000/svg\">\n"
-            "<rect class=\"board\" x=\"0\" y=\"0\" width=\"%d\" height=\"%d\"/>\n"
-            "<path id=\"zoomcells\" class=\"cellgrid\" d=\"\"/>\n"
-            "<use href=\"#scene\"/>\n</svg>\n",
-            PAGE_ZOOM_PX, PAGE_ZOOM_PX, n, n, n, n);
-  fprintf(out,
-          "<div><button id=\"prev\" title=\"previous (Left)\">"
-          "&#9664;</button> <input type=\"range\" id=\"step\" min=\"0\" "
-          "max=\"%d\" value=\"%d\"> <button id=\"next\" title=\"next "
-          "(Right)\">&#9654;</button> <span id=\"stepno\"></span></div>\n"
-          "<div id=\"line\"></div>\n<div id=\"end\"></div>\n"
-          "<ol id=\"transcript\" start=\"0\">\n<li>(before the first call)</li>\n",
-          last, last);
+    fprintf(
+        out,
+        "<p id=\"zoomtext\"></p>\n<svg id=\"zoom\" width=\"%.0f\" "
+        "height=\"%.0f\" viewBox=\"0 0 %d %d\" "
+        "xmlns=\"http://www.w3.org/2000/svg\">\n"
+        "<rect class=\"board\" x=\"0\" y=\"0\" width=\"%d\" height=\"%d\"/>\n"
+        "<path id=\"zoomcells\" class=\"cellgrid\" d=\"\"/>\n"
+        "<use href=\"#scene\"/>\n</svg>\n",
+        PAGE_ZOOM_PX, PAGE_ZOOM_PX, n, n, n, n);
+  fprintf(
+      out,
+      "<div><button id=\"prev\" title=\"previous (Left)\">"
+      "&#9664;</button> <input type=\"range\" id=\"step\" min=\"0\" "
+      "max=\"%d\" value=\"%d\"> <button id=\"next\" title=\"next "
+      "(Right)\">&#9654;</button> <span id=\"stepno\"></span></div>\n"
+      "<div id=\"line\"></div>\n<div id=\"end\"></div>\n"
+      "<ol id=\"transcript\" start=\"0\">\n<li>(before the first call)</li>\n",
+      last, last);
   for (i = 0; i < s->ncalls; ++i) {
     fputs("<li>", out);
     put_escaped(out, s->calls[i].text);

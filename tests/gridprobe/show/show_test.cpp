@@ -35,7 +35,8 @@ gp_case make_case(int n, std::vector<int> k) {
 // over rows 5..8.
 const gp_case kTen = make_case(10, {2, 3, 2, 7, 5, 9, 8, 9});
 const gp_case kFive = make_case(5, {1, 1, 1, 2, 1, 5, 2, 5});
-const gp_case kBig = make_case(10000, {5000, 6990, 5000, 7000, 1, 20, 9999, 20});
+const gp_case kBig =
+    make_case(10000, {5000, 6990, 5000, 7000, 1, 20, 9999, 20});
 
 // The grader's own answer, for transcripts made in the test.
 int answer(const gp_case& c, int r1, int r2, int c1, int c2) {
@@ -69,7 +70,10 @@ std::string narrowing(const gp_case& c, int* calls) {
     int mid = lo + (hi - lo + 1) / 2;
     int a = answer(c, 5000, 5000, mid, 10000);
     log += rect_line(c, ++count, 5000, 5000, mid, 10000);
-    if (a) lo = mid; else hi = mid - 1;
+    if (a)
+      lo = mid;
+    else
+      hi = mid - 1;
   }
   *calls = count;
   return log;
@@ -91,9 +95,9 @@ struct good_case {
   const gp_case* c;
   std::string log;
   gp_show_end end;
-  int error;          // with GP_SHOW_ERROR
+  int error;  // with GP_SHOW_ERROR
   int calls;
-  int last_answer;    // of the last call, when there are calls
+  int last_answer;  // of the last call, when there are calls
   gp_verdict verdict;
   const char* message;
   int broken_line;
@@ -116,13 +120,13 @@ std::vector<good_case> good_cases() {
       {"error 7: a refused rect", &kTen,
        std::string(kWorked) + "4 : rect (0,-2147483648,11,3) = Invalid "
                               "library function call.\n",
-       GP_SHOW_ERROR, 7, 4, -1, GP_FAILED, "Invalid library function call.",
-       0},
+       GP_SHOW_ERROR, 7, 4, -1, GP_FAILED, "Invalid library function call.", 0},
       {"error 7: a request the manager could not read", &kTen,
-       "gridsize() = 10\nInvalid library function call.\n", GP_SHOW_ERROR, 7,
-       0, 0, GP_FAILED, "Invalid library function call.", 0},
+       "gridsize() = 10\nInvalid library function call.\n", GP_SHOW_ERROR, 7, 0,
+       0, GP_FAILED, "Invalid library function call.", 0},
       {"error 8: the 401st call", &kTen,
-       many_calls(kTen, 400) + "401 : rect (1,1,1,1) = Too many rect() calls.\n",
+       many_calls(kTen, 400) +
+           "401 : rect (1,1,1,1) = Too many rect() calls.\n",
        GP_SHOW_ERROR, 8, 401, -1, GP_FAILED, "Too many rect() calls.", 0},
       {"error 9: report before any rect", &kTen,
        "gridsize() = 10\nreport (2,3,2,7,5,9,8,9)\n", GP_SHOW_ERROR, 9, 0, 0,
@@ -131,9 +135,9 @@ std::vector<good_case> good_cases() {
        "The program ended without calling report.", 0},
       {"empty transcript", &kTen, "", GP_SHOW_NO_REPORT, -1, 0, 0, GP_FAILED,
        "The program ended without calling report.", 0},
-      {"cut off inside a rect line", &kTen, std::string(kWorked) + "4 : rect (1,",
-       GP_SHOW_NO_REPORT, -1, 3, 1, GP_FAILED,
-       "The program ended without calling report.", 5},
+      {"cut off inside a rect line", &kTen,
+       std::string(kWorked) + "4 : rect (1,", GP_SHOW_NO_REPORT, -1, 3, 1,
+       GP_FAILED, "The program ended without calling report.", 5},
       {"cut off after the equals sign", &kTen,
        std::string(kWorked) + "4 : rect (1,1,1,1) = ", GP_SHOW_NO_REPORT, -1, 3,
        1, GP_FAILED, "The program ended without calling report.", 5},
@@ -200,8 +204,10 @@ TEST(ShowRead, CallsKeepTheirLinesAndAnswers) {
   EXPECT_STREQ(s->end_text, "report (2,3,2,7,5,9,8,9)");
   EXPECT_EQ(s->answer[3], 7);
   // A refused call keeps its arguments as written, bad ones included.
-  s = read(kTen, "1 : rect (0,-2147483648,11,3) = Invalid library function "
-                 "call.\n", &ok);
+  s = read(kTen,
+           "1 : rect (0,-2147483648,11,3) = Invalid library function "
+           "call.\n",
+           &ok);
   ASSERT_EQ(ok, 1);
   EXPECT_EQ(s->calls[0].box.r2, -2147483647 - 1);
   EXPECT_EQ(s->calls[0].box.c1, 11);
@@ -292,9 +298,11 @@ TEST(ShowRead, TranscriptsThatDoNotBelongAreRefused) {
 
 // The step is the first of 1, 2, 5, 10, 20, ... of which N holds at most ten.
 TEST(ShowScale, TickSteps) {
-  const struct { int n, step; } rows[] = {
-      {5, 1},   {10, 1},   {11, 2},    {21, 2},    {22, 5},   {64, 10},
-      {109, 10}, {110, 20}, {10000, 1000}, {9999, 1000},
+  const struct {
+    int n, step;
+  } rows[] = {
+      {5, 1},   {10, 1},   {11, 2},   {21, 2},       {22, 5},
+      {64, 10}, {109, 10}, {110, 20}, {10000, 1000}, {9999, 1000},
   };
   for (auto r : rows) {
     SCOPED_TRACE(r.n);
@@ -320,7 +328,10 @@ TEST(ShowScale, WhereTwoCallsDiffer) {
       {"same block", {1, 5, 1, 5}, {1, 5, 1, 5}, 0, {}},
       {"right edge moved", {7, 7, 1, 5}, {7, 7, 1, 8}, 1, {7, 7, 6, 8}},
       {"bottom edge moved", {1, 40, 3, 9}, {1, 37, 3, 9}, 1, {38, 40, 3, 9}},
-      {"nested: the frame of the larger", {1, 10, 1, 10}, {4, 5, 4, 5}, 1,
+      {"nested: the frame of the larger",
+       {1, 10, 1, 10},
+       {4, 5, 4, 5},
+       1,
        {1, 10, 1, 10}},
       {"apart: both", {1, 1, 1, 1}, {9, 9, 9, 9}, 1, {1, 9, 1, 9}},
       {"crossed", {5, 5, 1, 10}, {1, 10, 5, 5}, 1, {1, 10, 1, 10}},
@@ -337,9 +348,10 @@ TEST(ShowScale, WhereTwoCallsDiffer) {
 
 TEST(ShowScale, ZoomFollowsTheNarrowing) {
   int calls = 0, ok = 0;
-  auto s = read(kBig, narrowing(kBig, &calls) +
-                          "report (5000,6990,5000,7000,1,20,9999,20)\n",
-                &ok);
+  auto s = read(
+      kBig,
+      narrowing(kBig, &calls) + "report (5000,6990,5000,7000,1,20,9999,20)\n",
+      &ok);
   ASSERT_EQ(ok, 1);
   ASSERT_GT(calls, 10);
   for (int i = 0; i < s->ncalls; ++i) {
@@ -406,7 +418,8 @@ TEST(ShowPage, SelfContainedWithEveryCall) {
     EXPECT_EQ(occurrences(page, "<rect class=\"rod\""), 2u);
     EXPECT_EQ(occurrences(page, "id=\"reported\""),
               g.end == GP_SHOW_REPORTED ? 1u : 0u);
-    EXPECT_EQ(occurrences(page, "id=\"zoom\""), gp_show_cells(g.c->n) ? 0u : 1u);
+    EXPECT_EQ(occurrences(page, "id=\"zoom\""),
+              gp_show_cells(g.c->n) ? 0u : 1u);
     EXPECT_NE(page.find("a &lt;run&gt; &amp; &quot;its&quot; log"),
               std::string::npos);
     EXPECT_NE(page.find(s->verdict.message), std::string::npos);
@@ -439,9 +452,9 @@ TEST(ShowCommand, SolversTranscripts) {
       opt.dir = dir.path();
       run_result r = run_program({solver}, opt);
       ASSERT_TRUE(r.exited);
-      r = run_program({GRIDPROBE_MANAGER, "show", "rods.in", "rods.log", "-o",
-                       "run.html"},
-                      opt);
+      r = run_program(
+          {GRIDPROBE_MANAGER, "show", "rods.in", "rods.log", "-o", "run.html"},
+          opt);
       EXPECT_EQ(r.exit_code, 0) << r.err;
       std::string page = read_file(dir / "run.html");
       EXPECT_NE(page.find("Right answer with"), std::string::npos);
@@ -469,10 +482,12 @@ TEST(ShowCommand, ErrorsAndUsage) {
       {{"show", "missing.in", "rods.log"}, 1, "missing.in: No such file"},
       {{"show", "bad.in", "rods.log"}, 1, "bad.in: ROD1 is not valid."},
       {{"show", "rods.in", "missing.log"}, 1, "missing.log: No such file"},
-      {{"show", "rods.in", "other.log"}, 1,
+      {{"show", "rods.in", "other.log"},
+       1,
        "other.log does not belong to rods.in: line 1: rect (1,1,3,3) is "
        "answered 1, but the rods of this case give 0"},
-      {{"show", "rods.in", "rods.log", "-o", "no/such/dir/x.html"}, 1,
+      {{"show", "rods.in", "rods.log", "-o", "no/such/dir/x.html"},
+       1,
        "no/such/dir/x.html:"},
   };
   for (const auto& row : rows) {
