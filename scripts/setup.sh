@@ -20,6 +20,11 @@ need groff groff-base
 need man man-db
 need dpkg-shlibdeps dpkg-dev
 need file file
+# The browser test of gridprobe-manager show: Debian's chromium, driven from
+# Node by playwright-core at the version its package-lock.json pins.
+need /usr/bin/chromium chromium
+need node nodejs
+need npm npm
 if [[ ${JUDGEKIT_NEED_CLANG:-0} == 1 ]]; then
   need clang++ clang
   need /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev
@@ -73,7 +78,16 @@ if [[ ${JUDGEKIT_NEED_WINDOWS:-0} == 1 ]]; then
   fi
 fi
 
-(( ${#missing[@]} == 0 )) && exit 0
+browser_test_modules() {
+  local dir
+  dir="$(cd "$(dirname "$0")/.." && pwd)/tests/gridprobe/show/browser"
+  [[ -e $dir/node_modules/playwright-core/package.json ]] && return 0
+  echo "setup: npm ci in ${dir#"$PWD/"}" >&2
+  (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null) ||
+    { echo "setup: npm ci in $dir failed" >&2; exit 1; }
+}
+
+(( ${#missing[@]} == 0 )) && { browser_test_modules; exit 0; }
 echo "setup: installing ${missing[*]}" >&2
 sudo_cmd=()
 if [[ $(id -u) != 0 ]]; then
@@ -86,3 +100,4 @@ if ! { "${sudo_cmd[@]}" apt-get update -qq &&
   echo "setup: could not install ${missing[*]}; install these packages and retry" >&2
   exit 1
 fi
+browser_test_modules

@@ -12,5 +12,7 @@ int validate_main(int argc, char** argv);
 int cms_main(int argc, char** argv);
 /* gridprobe-manager INPUT ANSWER FEEDBACK_DIR [args] */
 int kattis_main(int argc, char** argv);
+/* gridprobe-manager show RODS_IN RODS_LOG [-o FILE] */
+int show_main(int argc, char** argv);
 
 #endif

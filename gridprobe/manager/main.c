@@ -21,6 +21,7 @@ static int usage(void) {
       "[--chdir DIR] -- PROGRAM [ARGS...]\n"
       "       gridprobe-manager check RODS_IN RODS_OUT [--full F] [--zero Z]\n"
       "       gridprobe-manager validate [FILE]\n"
+      "       gridprobe-manager show RODS_IN RODS_LOG [-o FILE]\n"
       "       gridprobe-manager FIFO_FROM_USER FIFO_TO_USER\n"
       "       gridprobe-manager INPUT ANSWER FEEDBACK_DIR [ARGS...]\n",
       stderr);
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
   if (argc >= 2 && strcmp(argv[1], "check") == 0) return check_main(argc, argv);
   if (argc >= 2 && strcmp(argv[1], "validate") == 0)
     return validate_main(argc, argv);
+  if (argc >= 2 && strcmp(argv[1], "show") == 0) return show_main(argc, argv);
   if (argc == 3 && is_fifo(argv[1]) && is_fifo(argv[2]))
     return cms_main(argc, argv);
   if (argc >= 4 && is_dir(argv[3])) return kattis_main(argc, argv);
