@@ -10,5 +10,9 @@ int check_main(int argc, char** argv);
 int cms_main(int argc, char** argv);
 /* gridprobe-manager INPUT ANSWER FEEDBACK_DIR [args] */
 int kattis_main(int argc, char** argv);
+/* gridprobe-interactor INPUT OUTPUT [ANSWER [RESULT [-appes]]] */
+int testlib_interactor_main(int argc, char** argv);
+/* gridprobe-checker INPUT OUTPUT ANSWER [RESULT [-appes]] */
+int testlib_checker_main(int argc, char** argv);
 
 #endif
