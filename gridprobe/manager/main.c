@@ -1,4 +1,4 @@
-/* main.c: gridprobe-manager picks its form from its arguments. */
+/* main.c: gridprobe-manager picks its form from its name or arguments. */
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
