@@ -31,30 +31,6 @@ static int parse_count(const char* text, int* value) {
   return 1;
 }
 
-/* One decimal int of at most 32 bits after blanks; 1 on success. */
-static int next_int(const char** p, int* value) {
-  const char* q = *p;
-  long long v = 0;
-  int negative = 0, digits = 0;
-  while (*q == ' ' || *q == '\t' || *q == '\n' || *q == '\r') ++q;
-  if (*q == '-') {
-    negative = 1;
-    ++q;
-  }
-  while (*q >= '0' && *q <= '9') {
-    v = v * 10 + (*q - '0');
-    if (v > 2147483648LL) return 0;
-    ++digits;
-    ++q;
-  }
-  if (digits == 0) return 0;
-  if (negative) v = -v;
-  if (v > INT_MAX) return 0;
-  *value = (int)v;
-  *p = q;
-  return 1;
-}
-
 int check_main(int argc, char** argv) {
   struct gp_case c;
   struct gp_judgement j;
@@ -113,37 +89,7 @@ int check_main(int argc, char** argv) {
             strerror(errno != 0 ? errno : EIO));
     return 1;
   }
-  {
-    const char* p = out;
-    int v[9], k, parsed = 1;
-    j.verdict = GP_FAILED;
-    j.score = 0.0;
-    if (strlen(out) != out_len) parsed = 0; /* a NUL byte: not text */
-    if (parsed && next_int(&p, &v[0]) && v[0] == 0 && *p == '\n') {
-      /* An error: its message is the second line. */
-      const char* msg = p + 1;
-      size_t mlen = strcspn(msg, "\n");
-      if (mlen == 0 || mlen >= sizeof j.message) {
-        parsed = 0;
-      } else {
-        memcpy(j.message, msg, mlen);
-        j.message[mlen] = '\0';
-      }
-    } else if (parsed) {
-      p = out;
-      for (k = 0; k < 9 && parsed; ++k) parsed = next_int(&p, &v[k]);
-      while (parsed && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r'))
-        ++p;
-      if (parsed && (*p != '\0' || v[0] < 1 || v[0] > GP_MAX_RECT_CALLS))
-        parsed = 0;
-      if (parsed) gp_judge_answer(&c, v + 1, v[0], c.full, c.zero, &j);
-    }
-    if (!parsed) {
-      j.verdict = GP_FAILED;
-      j.score = 0.0;
-      snprintf(j.message, sizeof j.message, "Malformed rods.out.");
-    }
-  }
+  gp_judge_out(&c, out, out_len, &j);
   free(out);
   gp_print_score(stdout, j.score);
   fprintf(stderr, "%s\n", j.message);

@@ -15,6 +15,7 @@
 #include "io.h"
 #include "judge.h"
 #include "session.h"
+#include "stream_wire.h"
 
 #define EXIT_ACCEPTED 42
 #define EXIT_WRONG 43
@@ -22,33 +23,6 @@
 
 /* Longest answer file read for its score line. */
 #define ANSWER_MAX (1 << 20)
-
-/* How the wire ended. */
-enum wire_end { WIRE_VERDICT, WIRE_CLOSED };
-
-/* Answers requests until the session ends (its final reply NOT sent) or the
-   program closes the wire. */
-static enum wire_end serve(struct gp_session* s) {
-  struct gp_line pending = {{0}, 0};
-  char buf[4096], replies[4096];
-  for (;;) {
-    ssize_t n = gp_read(0, buf, sizeof buf);
-    size_t used = 0;
-    if (n <= 0) {
-      gp_session_wire_closed(s, &pending);
-      return WIRE_CLOSED;
-    }
-    while (used < (size_t)n) {
-      size_t len = 0;
-      enum gp_step step;
-      used += gp_session_feed(s, &pending, buf + used, (size_t)n - used,
-                              replies, sizeof replies, &len, &step);
-      /* A program that is gone lets its requests decide. */
-      gp_write_all(1, replies, len);
-      if (step == GP_END) return WIRE_VERDICT;
-    }
-  }
-}
 
 /* Reads until the program closes the wire; what it still sends is moot. */
 static void drain(void) {
@@ -166,7 +140,7 @@ int kattis_main(int argc, char** argv) {
     return code;
   }
 
-  end = serve(&s);
+  end = gp_serve_stream(&s, 0, 1);
   gp_judge_session(&s, full, zero, &j);
   right = s.outcome == GP_REPORTED && j.verdict != GP_WRONG;
 

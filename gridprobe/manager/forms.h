@@ -14,5 +14,9 @@ int cms_main(int argc, char** argv);
 int kattis_main(int argc, char** argv);
 /* gridprobe-manager show RODS_IN RODS_LOG [-o FILE] */
 int show_main(int argc, char** argv);
+/* gridprobe-interactor INPUT OUTPUT [ANSWER [RESULT [-appes]]] */
+int testlib_interactor_main(int argc, char** argv);
+/* gridprobe-checker INPUT OUTPUT ANSWER [RESULT [-appes]] */
+int testlib_checker_main(int argc, char** argv);
 
 #endif

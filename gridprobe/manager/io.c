@@ -1,5 +1,7 @@
 /* io.c: retried reads, writes and waits, whole-file reads, the clock. */
+#ifndef _GNU_SOURCE
 #define _GNU_SOURCE
+#endif
 #include "io.h"
 
 #include <errno.h>
@@ -23,7 +25,7 @@ ssize_t gp_write(int fd, const void* buf, size_t len) {
 }
 
 int gp_write_all(int fd, const void* bytes, size_t len) {
-  const char* p = bytes;
+  const char* p = (const char*)bytes;
   while (len > 0) {
     ssize_t n = gp_write(fd, p, len);
     if (n <= 0) return 0;
@@ -62,7 +64,7 @@ char* gp_read_file(const char* path, size_t max, size_t* len,
     if (cap - *len < 4096 && cap <= max) {
       /* Doubling keeps a large program's copy linear. */
       size_t ncap = cap < 65536 ? 65536 : cap * 2;
-      char* grown = realloc(bytes, ncap);
+      char* grown = (char*)realloc(bytes, ncap);
       if (grown == NULL) {
         *out_of_memory = 1;
         break;

@@ -35,8 +35,8 @@ int gp_answer_right(const struct gp_case* c, const int a[8]) {
   if (a[0] != a[2] || a[1] >= a[3]) return 0;
   if (a[5] != a[7] || a[4] >= a[6]) return 0;
   if (memcmp(a, c->coord, sizeof c->coord) == 0) return 1;
-  mine = malloc(sizeof(int) * 2 * (size_t)c->n);
-  truth = malloc(sizeof(int) * 2 * (size_t)c->n);
+  mine = (int*)malloc(sizeof(int) * 2 * (size_t)c->n);
+  truth = (int*)malloc(sizeof(int) * 2 * (size_t)c->n);
   if (mine == NULL || truth == NULL) {
     free(mine);
     free(truth);

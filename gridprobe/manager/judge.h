@@ -30,6 +30,12 @@ double gp_score(int count, int full, int zero);
 void gp_judge_answer(const struct gp_case* c, const int answer[8], int count,
                      int full, int zero, struct gp_judgement* j);
 
+/* Judges the rods.out bytes text (len bytes, NUL-terminated) on case c with
+   c's score counts: 1 when they are a rods.out (an answer, judged, or an
+   error, j->message its message); 0 when malformed ("Malformed rods.out."). */
+int gp_judge_out(const struct gp_case* c, const char* text, size_t len,
+                 struct gp_judgement* j);
+
 /* Judges a finished session: a report, an error, or no report. */
 void gp_judge_session(const struct gp_session* s, int full, int zero,
                       struct gp_judgement* j);

@@ -40,7 +40,7 @@ int gp_find_score(const char* bytes, size_t len, int* full, int* zero) {
   const char* p = bytes;
   const char* end = bytes + len;
   while (p < end) {
-    const char* eol = memchr(p, '\n', (size_t)(end - p));
+    const char* eol = (const char*)memchr(p, '\n', (size_t)(end - p));
     const char* line_end = eol != NULL ? eol : end;
     const char* q = p;
     while (q < line_end && (*q == ' ' || *q == '\t' || *q == '\r')) ++q;
@@ -73,7 +73,7 @@ int gp_case_load(FILE* in, struct gp_case* c, int* score_ok) {
   while ((ch = getc(in)) != EOF) {
     if (len == cap) {
       size_t ncap = cap != 0 ? cap * 2 : 256;
-      char* grown = realloc(rest, ncap);
+      char* grown = (char*)realloc(rest, ncap);
       if (grown == NULL) break;
       rest = grown;
       cap = ncap;
@@ -119,7 +119,7 @@ static void log_printf(struct gp_session* s, const char* fmt, ...) {
     size_t ncap = s->log_cap != 0 ? s->log_cap : 4096;
     char* grown;
     while (ncap < s->log_len + (size_t)n) ncap *= 2;
-    grown = realloc(s->log, ncap);
+    grown = (char*)realloc(s->log, ncap);
     if (grown == NULL) {
       s->log_failed = 1;
       return;
@@ -221,7 +221,7 @@ size_t gp_session_feed(struct gp_session* s, struct gp_line* pending,
     /* What the line may still take, the byte that makes it overlong too. */
     size_t room = GP_REQUEST_MAX + 1 - pending->len;
     size_t look = n - used < room ? n - used : room;
-    const char* eol = memchr(p, '\n', look);
+    const char* eol = (const char*)memchr(p, '\n', look);
     const char* line;
     size_t len;
     int value = 0;
