@@ -35,16 +35,9 @@ if command -v fpc >/dev/null 2>&1; then
   fi
 fi
 
-# 96 bytes of i386 program that exits with 7: whether this kernel runs
-# 32-bit code at all.
+# Whether this kernel runs 32-bit x86 code at all.
 kernel_runs_i386() {
-  local probe status=0
-  probe=$(mktemp -d)
-  printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\xbb\x07\x00\x00\x00\xcd\x80' >"$probe/exit7"
-  chmod +x "$probe/exit7"
-  "$probe/exit7" 2>/dev/null || status=$?
-  rm -rf "$probe"
-  [[ $status == 7 ]]
+  sh "$(dirname "$0")/../cmake/kernel-runs-i386.sh"
 }
 
 # The i386 grader: gcc -m32 and g++ -m32, the compiler sources from which the
@@ -57,8 +50,8 @@ if [[ ${JUDGEKIT_NEED_I386:-0} == 1 ]]; then
     missing+=(g++-multilib)
   fpc_version=$(fpc -iV 2>/dev/null || echo 3.2.2)
   need "/usr/share/fpcsrc/$fpc_version/compiler/pp.pas" "fpc-source-$fpc_version"
-  kernel_runs_i386 || need qemu-i386 qemu-user
   rm -rf "$probe"
+  kernel_runs_i386 || need qemu-i386 qemu-user
 fi
 
 # The Windows forms: mingw-w64 cross compilers and Wine, installed without
