@@ -1,4 +1,5 @@
 // datamask: masks a test-data file; see datamask_run for the sequence.
+#include "cmdline.h"
 #include "platform.h"
 #include "scrambler.h"
 

@@ -7,9 +7,8 @@
 
 #include <cerrno>
 #include <csignal>
-#include <vector>
 
-#include "textfile.h"
+#include "errors.h"
 
 namespace {
 
@@ -119,11 +118,7 @@ const char* posix_next_char(const char* p) { return *p != 0 ? p + 1 : p; }
 os_calls os = {posix_open_read, posix_open_write,   posix_truncate,
                posix_read,      posix_write,        posix_close,
                posix_identify,  posix_is_directory, posix_module_path,
-               posix_exit,      posix_next_char};
-
-std::string platform_command_line(int argc, char** argv) {
-  return rebuild_command_line(std::vector<std::string>(argv, argv + argc));
-}
+               posix_exit,      posix_next_char,    nullptr};
 
 // The layer's codes 2 to 5 and 101 stand for their POSIX counterparts; any
 // other number is shown as it is.

@@ -38,13 +38,12 @@ struct os_calls {
   // The start of the character after the one at p, in the platform's
   // multi-byte character set.
   const char* (*next_char)(const char* p);
+  // The whole command line as the user gave it; null where the platform
+  // keeps only argv (it is then rebuilt from argv).
+  const char* (*command_line)();
 };
 
 extern os_calls os;  // platform.cpp (POSIX) or platform_win32.cpp (Windows)
-
-// The whole command line as one string: Windows keeps it as the user gave
-// it; POSIX rebuilds it from argv.
-std::string platform_command_line(int argc, char** argv);
 
 // Once at start: a closed pipe or a file-size limit must show as a failed
 // write, not a signal.

@@ -6,8 +6,8 @@
 #include <iterator>
 #include <string>
 
+#include "errors.h"
 #include "platform.h"
-#include "textfile.h"
 
 namespace {
 
@@ -126,18 +126,19 @@ void win_exit(int code) { ExitProcess(static_cast<UINT>(code)); }
 
 const char* win_next_char(const char* p) { return CharNextA(p); }
 
+const char* win_command_line() { return GetCommandLineA(); }
+
 }  // namespace
 
 os_calls os = {win_open_read,   win_open_write, win_truncate, win_read,
                win_write,       win_close,      win_identify, win_is_directory,
-               win_module_path, win_exit,       win_next_char};
-
-std::string platform_command_line(int, char**) { return GetCommandLineA(); }
+               win_module_path, win_exit,       win_next_char, win_command_line};
 
 void platform_start() {}
 
 // Windows' numbers 2 to 5 are the layer's own codes; any other number, even
 // one that equals a code of the layer (100, 101, 106), is shown as it is.
 pending_error errno_error(int err) {
-  return {static_cast<int32_t>(err), err < 2 || err > 5};
+  return {static_cast<int32_t>(err),
+          err < kFileNotFound || err > kAccessDenied};
 }

@@ -1,6 +1,7 @@
 // The scrambler's main sequence over the text-file layer.
 #include "scrambler.h"
 
+#include "cmdline.h"
 #include "textfile.h"
 
 namespace {

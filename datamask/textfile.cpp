@@ -23,17 +23,6 @@ bool token_continues(const unsigned char* q, const unsigned char* limit) {
   return *q > 32;
 }
 
-// An empty element, or one holding a byte of code 1 to 32, stays one token
-// only inside quotes.
-bool needs_quotes(const std::string& arg) {
-  if (arg.empty()) return true;
-  for (char c : arg) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (byte >= 1 && byte <= 32) return true;
-  }
-  return false;
-}
-
 // The directory part of a path, for telling a missing file from a missing
 // directory.
 std::string directory_of(const std::string& path) {
@@ -125,49 +114,6 @@ const char kDigitPairs[] =
     "7475767778798081828384858687888990919293949596979899";
 
 }  // namespace
-
-std::string rebuild_command_line(const std::vector<std::string>& argv) {
-  std::string line;
-  for (size_t i = 0; i < argv.size(); ++i) {
-    if (i > 0) line += ' ';
-    if (needs_quotes(argv[i]))
-      line += '"' + argv[i] + '"';
-    else
-      line += argv[i];
-  }
-  return line;
-}
-
-std::vector<std::string> split_command_line(const char* line) {
-  std::vector<std::string> tokens;
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(line);
-  for (;;) {
-    for (;;) {
-      if (*p >= 1 && *p <= 32)
-        ++p;
-      else if (p[0] == '"' && p[1] == '"')
-        p += 2;
-      else
-        break;
-    }
-    std::string token;
-    bool quoted = false;
-    while (*p != 0 && (quoted || *p > 32)) {
-      if (*p == '"') {
-        quoted = !quoted;
-        ++p;
-        continue;
-      }
-      // A character of the platform's multi-byte set is copied whole.
-      const unsigned char* next = reinterpret_cast<const unsigned char*>(
-          os.next_char(reinterpret_cast<const char*>(p)));
-      token.append(p, next);
-      p = next;
-    }
-    if (token.empty()) return tokens;
-    tokens.push_back(token);
-  }
-}
 
 void assign_file(text_record& f, const std::string& name) {
   f.name = name;
@@ -524,19 +470,19 @@ void write_line_end(text_record& f) {
 std::string io_message(const pending_error& e) {
   if (!e.raw) {
     switch (e.code) {
-      case 2:
+      case kFileNotFound:
         return "File not found";
-      case 3:
+      case kInvalidFilename:
         return "Invalid filename";
-      case 4:
+      case kTooManyOpenFiles:
         return "Too many open files";
-      case 5:
+      case kAccessDenied:
         return "File access denied";
-      case 100:
+      case kReadBeyondEnd:
         return "Read beyond end of file";
-      case 101:
+      case kDiskFull:
         return "Disk full";
-      case 106:
+      case kInvalidNumber:
         return "Invalid numeric input";
       default:
         break;

@@ -1,11 +1,11 @@
-// The scrambler's text-file layer: command line, records, reader, writers,
-// check.
+// The scrambler's text-file layer: records, reader, writers, check.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
+
+#include "errors.h"
 
 #ifndef DATAMASK_READ_BUFFER
 #define DATAMASK_READ_BUFFER 65536
@@ -24,18 +24,6 @@ constexpr size_t kMaxToken = 32;
 // A token and the byte after it must fit in the buffer at once.
 static_assert(kReadBuffer > kMaxToken, "read buffer shorter than a token");
 static_assert(kWriteBuffer > 0, "empty write buffer");
-
-// Codes of this layer's own failures (the rest are platform numbers).
-constexpr int32_t kFileNotFound = 2;
-constexpr int32_t kInvalidFilename = 3;
-constexpr int32_t kTooManyOpenFiles = 4;
-constexpr int32_t kAccessDenied = 5;
-constexpr int32_t kSharingViolation = 32;
-constexpr int32_t kDiskFull = 101;
-constexpr int32_t kNotOpen = 103;
-constexpr int32_t kNotOpenForInput = 104;
-constexpr int32_t kNotOpenForOutput = 105;
-constexpr int32_t kInvalidNumber = 106;
 
 enum class file_mode { closed, reading, writing };
 
@@ -59,18 +47,8 @@ struct text_record {
 extern text_record infile;
 extern text_record outfile;
 
-// The pending error: a platform number that collides with one of the codes
-// above (EIO is 5) is marked raw so that it reads "I/O error N".
-struct pending_error {
-  int32_t code = 0;
-  bool raw = false;
-};
+// The pending error; a check turns it into the failure report.
 extern pending_error io_error;
-
-// Command line.
-std::string rebuild_command_line(const std::vector<std::string>& argv);
-// Tokens up to (not including) the first empty one; [0] is the program name.
-std::vector<std::string> split_command_line(const char* line);
 
 // Records.
 void assign_file(text_record& f, const std::string& name);
@@ -89,9 +67,7 @@ void write_byte(text_record& f, unsigned char byte);
 void write_str(text_record& f, const void* bytes, size_t n);
 void write_line_end(text_record& f);
 
-// Errors, the check and the end. errno_error turns a platform error number
-// into a pending code; it belongs to the platform (platform*.cpp).
-pending_error errno_error(int err);
+// Errors, the check and the end.
 std::string io_message(const pending_error& e);
 std::string failure_report(const std::string& module, uint32_t site,
                            const std::string& message);

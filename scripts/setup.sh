@@ -25,6 +25,8 @@ need file file
 need /usr/bin/chromium chromium
 need node nodejs
 need npm npm
+# The package test holds the .deb to Debian's own checks.
+need lintian lintian
 if [[ ${JUDGEKIT_NEED_CLANG:-0} == 1 ]]; then
   need clang++ clang
   need /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev
@@ -38,6 +40,11 @@ if command -v fpc >/dev/null 2>&1; then
   fi
 fi
 
+# Whether this kernel runs 32-bit x86 code at all.
+kernel_runs_i386() {
+  sh "$(dirname "$0")/../cmake/kernel-runs-i386.sh"
+}
+
 # The i386 grader: gcc -m32 and g++ -m32, the compiler sources from which the
 # build makes an i386 fpc, and qemu-user where the kernel cannot run i386.
 if [[ ${JUDGEKIT_NEED_I386:-0} == 1 ]]; then
@@ -48,27 +55,32 @@ if [[ ${JUDGEKIT_NEED_I386:-0} == 1 ]]; then
     missing+=(g++-multilib)
   fpc_version=$(fpc -iV 2>/dev/null || echo 3.2.2)
   need "/usr/share/fpcsrc/$fpc_version/compiler/pp.pas" "fpc-source-$fpc_version"
-  # 96 bytes of i386 program that exits with 7.
-  printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\xbb\x07\x00\x00\x00\xcd\x80' >"$probe/exit7"
-  chmod +x "$probe/exit7"
-  status=0
-  "$probe/exit7" 2>/dev/null || status=$?
-  [[ $status == 7 ]] || need qemu-i386 qemu-user
   rm -rf "$probe"
+  kernel_runs_i386 || need qemu-i386 qemu-user
 fi
 
-# The Windows forms: mingw-w64 cross compilers and 64-bit Wine, installed
-# without recommends (which would pull in a desktop's worth of libraries).
+# The Windows forms: mingw-w64 cross compilers and Wine, installed without
+# recommends (which would pull in a desktop's worth of libraries). 32-bit
+# Wine (wine32 from the i386 architecture) runs the i686 programs where the
+# kernel runs 32-bit code; elsewhere they get static checks only.
 if [[ ${JUDGEKIT_NEED_WINDOWS:-0} == 1 ]]; then
   win=()
   command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 || win+=(g++-mingw-w64-x86-64)
   command -v i686-w64-mingw32-g++ >/dev/null 2>&1 || win+=(g++-mingw-w64-i686)
   [[ -x /usr/lib/wine/wine64 ]] || win+=(wine64)
   [[ -e /usr/bin/wine ]] || win+=(wine)
+  win32=0
+  if kernel_runs_i386; then
+    dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'ok installed' ||
+      { win+=(wine32:i386); win32=1; }
+  fi
   if (( ${#win[@]} > 0 )); then
     echo "setup: installing ${win[*]}" >&2
     win_sudo=()
     [[ $(id -u) == 0 ]] || win_sudo=(sudo -n)
+    if (( win32 )) && ! dpkg --print-foreign-architectures | grep -qx i386; then
+      "${win_sudo[@]}" dpkg --add-architecture i386
+    fi
     if ! { DEBIAN_FRONTEND=noninteractive "${win_sudo[@]}" apt-get update -qq &&
            DEBIAN_FRONTEND=noninteractive "${win_sudo[@]}" apt-get install -y -qq \
              --no-install-recommends "${win[@]}" >/dev/null; }; then

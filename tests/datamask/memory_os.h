@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -69,7 +68,7 @@ class MemoryIo : public testing::Test {
     os = {memory_os::open_read, memory_os::open_write,   memory_os::truncate,
           memory_os::read,      memory_os::write,        memory_os::close,
           memory_os::identify,  memory_os::is_directory, memory_os::module_path,
-          memory_os::exit,      memory_os::next_char};
+          memory_os::exit,      memory_os::next_char,    nullptr};
     memory_os::input.clear();
     memory_os::input_pos = 0;
     memory_os::chunk = 1 << 20;
@@ -84,10 +83,8 @@ class MemoryIo : public testing::Test {
     reset_records();
   }
   static void reset_records() {
-    infile.~text_record();
-    new (&infile) text_record();
-    outfile.~text_record();
-    new (&outfile) text_record();
+    infile = text_record{};
+    outfile = text_record{};
     io_error = {};
   }
   // Opens the input record on the given bytes, served chunk bytes at a time.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cmdline.h"
 #include "gtest/gtest.h"
 #include "memory_os.h"
 

@@ -372,7 +372,8 @@ class PackageTest : public KattisTest {
   static fs::path built(const std::string& kind) {
     fs::path dir = *root_ / ("built-" + kind);
     if (!fs::exists(dir / "run")) {
-      fs::copy(pkg() / (kind + "_validators/gridprobe"), dir);
+      fs::copy(pkg() / (kind + "_validators/gridprobe"), dir,
+               fs::copy_options::recursive);
       std::string log;
       EXPECT_TRUE(testkit::run_shell("./build", dir, &log)) << log;
     }
@@ -395,10 +396,13 @@ TEST_F(PackageTest, LayoutAsTheJudgesReadIt) {
   for (const char* file :
        {"README.md", "problem.yaml", "problem_statement/problem.en.tex",
         "data/sample/1.in", "data/sample/1.ans", "data/sample/1.interaction",
+        // Both validators are built by the judge from the manager's sources.
         "input_validators/gridprobe/build",
-        "input_validators/gridprobe/gridprobe-manager",
+        "input_validators/gridprobe/manager/session.c",
+        "input_validators/gridprobe/errmsg.h",
         "output_validators/gridprobe/build",
-        "output_validators/gridprobe/gridprobe-manager",
+        "output_validators/gridprobe/manager/session.c",
+        "output_validators/gridprobe/load_rods.h",
         "include/c/gridprobe.h", "include/cpp/gridprobe.h",
         "include/pascal/pgridprobe.pp", "attachments/gridprobe.h",
         "attachments/pgridprobe.pas", "submissions/accepted/solve.c",

@@ -21,6 +21,11 @@ const fs::path kExamples = kSource / "examples";
 const std::string kVersion = JK_VERSION;
 const std::string kLinkFlags = JK_LINK_FLAGS;
 constexpr bool kSplit = JK_SPLIT != 0;
+// Where fpc looks for installed units by itself, relative to the prefix.
+const std::string kFpcUnitDir = JK_FPC_UNIT_DIR;
+const std::string kLinkedUnit = kFpcUnitDir;
+const std::string kLinkedUnitSource = "lib/judgekit/pascal";
+const std::string kSplitDir = "lib/judgekit/split";
 
 // One install per test process, removed at its end.
 class InstallTree : public ::testing::Test {
@@ -67,33 +72,35 @@ std::string trimmed(std::string s) {
 }
 
 TEST_F(InstallTree, LayoutKeepsEveryFileWhereJudgesLookForIt) {
-  struct row {
-    const char* path;
+  const struct {
+    std::string path;
     bool executable;
     bool split_only;
-  };
-  const row rows[] = {
+  } rows[] = {
       {"libexec/judgekit/editor", true, false},
       {"bin/datamask", true, false},
       {"include/gridprobe.h", false, false},
       {"lib/libcgridprobe.a", false, false},
-      {"lib/pgridprobe.pas", false, false},
-      {"lib/pgridprobe.ppu", false, false},
-      {"lib/pgridprobe.o", false, false},
+      {"lib/judgekit/pascal/pgridprobe.pas", false, false},
+      {kFpcUnitDir + "/pgridprobe.ppu", false, false},
+      {kFpcUnitDir + "/pgridprobe.o", false, false},
       {"lib/pkgconfig/cgridprobe.pc", false, false},
       {"lib/cmake/cgridprobe/cgridprobeConfig.cmake", false, false},
       {"lib/cmake/cgridprobe/cgridprobeConfigVersion.cmake", false, false},
-      {"share/man/man1/editor.1", false, false},
-      {"share/man/man1/datamask.1", false, false},
-      {"share/man/man3/gridprobe.3", false, false},
+      {"share/man/man1/judgekit-editor.1.gz", false, false},
+      {"share/man/man1/datamask.1.gz", false, false},
+      {"share/man/man3/gridprobe.3.gz", false, false},
       {"share/doc/judgekit/README.md", false, false},
-      {"bin/gridprobe-manager", true, true},
-      {"lib/split/libcgridprobe.a", false, true},
-      {"lib/split/pgridprobe.pas", false, true},
-      {"lib/split/pgridprobe.ppu", false, true},
-      {"lib/split/pgridprobe.o", false, true},
+      {"share/doc/judgekit/copyright", false, false},
+      {"share/doc/judgekit/changelog.gz", false, false},
+      {"share/lintian/overrides/judgekit", false, false},
+      {"lib/judgekit/gridprobe-manager", true, true},
+      {"lib/judgekit/split/libcgridprobe.a", false, true},
+      {"lib/judgekit/split/pgridprobe.pas", false, true},
+      {"lib/judgekit/split/pgridprobe.ppu", false, true},
+      {"lib/judgekit/split/pgridprobe.o", false, true},
       {"lib/pkgconfig/cgridprobe-split.pc", false, true},
-      {"share/man/man1/gridprobe-manager.1", false, true},
+      {"share/man/man1/gridprobe-manager.1.gz", false, true},
       {"share/doc/judgekit/judging.md", false, false},
       {"share/doc/judgekit/platforms.md", false, false},
       // The judges' files: the problem package and the CMS task folder.
@@ -101,22 +108,24 @@ TEST_F(InstallTree, LayoutKeepsEveryFileWhereJudgesLookForIt) {
       {"share/judgekit/gridprobe/tworods/README.md", false, true},
       {"share/judgekit/gridprobe/tworods/input_validators/gridprobe/build",
        true, true},
-      {"share/judgekit/gridprobe/tworods/input_validators/gridprobe/"
-       "gridprobe-manager",
-       true, true},
+      {"share/judgekit/gridprobe/tworods/input_validators/gridprobe/manager/"
+       "session.c",
+       false, true},
+      {"share/judgekit/gridprobe/tworods/output_validators/gridprobe/"
+       "load_rods.h",
+       false, true},
       {"share/judgekit/gridprobe/tworods/include/cpp/gridprobe.h", false, true},
       {"share/judgekit/gridprobe/tworods/include/pascal/pgridprobe.pp", false,
        true},
       {"share/judgekit/gridprobe/cms/tworods/task.yaml", false, true},
-      {"share/judgekit/gridprobe/cms/tworods/check/manager", true, true},
       {"share/judgekit/gridprobe/cms/tworods/input/input0.txt", false, true},
       {"share/judgekit/gridprobe/cms/tworods/output/output0.txt", false, true},
   };
-  for (const row& r : rows) {
+  for (const auto& r : rows) {
     if (r.split_only && !kSplit) continue;
     SCOPED_TRACE(r.path);
     const fs::path file = prefix() / r.path;
-    ASSERT_TRUE(fs::is_regular_file(file));
+    ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(file)));
     const bool exec = (fs::status(file).permissions() &
                        fs::perms::owner_exec) != fs::perms::none;
     EXPECT_EQ(exec, r.executable);
@@ -128,11 +137,112 @@ TEST_F(InstallTree, LayoutKeepsEveryFileWhereJudgesLookForIt) {
             testkit::read_file(kSource / "README.md"));
 }
 
+// One gridprobe-manager program; bin/, the CMS folder and the man page
+// aliases are relative links, so the tree works wherever it is moved.
+TEST_F(InstallTree, LinksPointAtTheOneFileTheyStandFor) {
+  struct row {
+    const char* link;
+    const char* target;
+    bool split_only;
+  };
+  const row rows[] = {
+      {"bin/gridprobe-manager", "lib/judgekit/gridprobe-manager", true},
+      {"share/judgekit/gridprobe/cms/manager",
+       "lib/judgekit/gridprobe-manager", true},
+      {"share/judgekit/gridprobe/cms/tworods/check/manager",
+       "lib/judgekit/gridprobe-manager", true},
+      {"share/judgekit/gridprobe/testlib/gridprobe-interactor",
+       "lib/judgekit/gridprobe-manager", true},
+      {"share/judgekit/gridprobe/testlib/gridprobe-checker",
+       "lib/judgekit/gridprobe-manager", true},
+      {"share/man/man3/gridsize.3.gz", "share/man/man3/gridprobe.3.gz", false},
+      {"share/man/man3/rect.3.gz", "share/man/man3/gridprobe.3.gz", false},
+      {"share/man/man3/report.3.gz", "share/man/man3/gridprobe.3.gz", false},
+  };
+  for (const row& r : rows) {
+    if (r.split_only && !kSplit) continue;
+    SCOPED_TRACE(r.link);
+    const fs::path link = prefix() / r.link;
+    ASSERT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::read_symlink(link).is_relative()) << fs::read_symlink(link);
+    EXPECT_EQ(fs::canonical(link), fs::canonical(prefix() / r.target));
+  }
+}
+
+// Directly under lib/ only the linked library and the directories every
+// tool knows (pkgconfig, cmake, fpc's tree); all else of ours in judgekit/.
+TEST_F(InstallTree, NothingOfOursUnderAGenericNameInLib) {
+  const std::string fpc_root =
+      kFpcUnitDir.substr(4, kFpcUnitDir.find('/', 4) - 4);  // after "lib/"
+  std::set<std::string> expected = {"libcgridprobe.a", "pkgconfig", "cmake",
+                                    "judgekit", fpc_root};
+  std::set<std::string> found;
+  for (const auto& e : fs::directory_iterator(prefix() / "lib"))
+    found.insert(e.path().filename().string());
+  EXPECT_EQ(found, expected);
+  EXPECT_EQ(kFpcUnitDir.substr(kFpcUnitDir.size() - 11), "/pgridprobe");
+}
+
+// share/ is for every architecture alike: no program, object, archive or
+// compiled unit in it (links to lib/ are fine).
+TEST_F(InstallTree, NoArchitectureDependentFileUnderShare) {
+  size_t files = 0;
+  for (const auto& e : fs::recursive_directory_iterator(prefix() / "share")) {
+    if (e.is_symlink() || !e.is_regular_file()) continue;
+    ++files;
+    const std::string head = testkit::read_file(e.path()).substr(0, 8);
+    SCOPED_TRACE(e.path().string());
+    EXPECT_NE(head.rfind("\x7f" "ELF", 0), 0u);
+    EXPECT_NE(head.rfind("!<arch>", 0), 0u);
+    EXPECT_NE(head.rfind("PPU", 0), 0u);
+    EXPECT_NE(head.rfind("MZ", 0), 0u);
+  }
+  EXPECT_GT(files, 0u);
+}
+
+// Compressed as Debian wants it: gzip with no name and no time stamp inside
+// (two builds give the same bytes); the changelog names this version; the
+// copyright file is in the machine-readable format.
+TEST_F(InstallTree, DocumentsFollowDebiansConventions) {
+  std::vector<std::string> gz = {"share/man/man1/judgekit-editor.1.gz",
+                                 "share/man/man1/datamask.1.gz",
+                                 "share/man/man3/gridprobe.3.gz",
+                                 "share/doc/judgekit/changelog.gz"};
+  if (kSplit) gz.push_back("share/man/man1/gridprobe-manager.1.gz");
+  for (const std::string& file : gz) {
+    SCOPED_TRACE(file);
+    const std::string bytes = testkit::read_file(prefix() / file);
+    ASSERT_GE(bytes.size(), 18u);
+    EXPECT_EQ(bytes.substr(0, 3), std::string("\x1f\x8b\x08", 3));
+    EXPECT_EQ(bytes[3] & 0x08, 0) << "a file name inside";
+    EXPECT_EQ(bytes.substr(4, 4), std::string(4, '\0')) << "a time stamp";
+    EXPECT_EQ(static_cast<unsigned char>(bytes[8]), 2u) << "not gzip -9";
+    testkit::run_result t = judge_shell("gzip -t " + p(file), prefix());
+    EXPECT_TRUE(succeeded(t)) << describe(t);
+  }
+  testkit::run_result log =
+      judge_shell("gzip -dc " + p("share/doc/judgekit/changelog.gz"), prefix());
+  ASSERT_TRUE(succeeded(log)) << describe(log);
+  EXPECT_EQ(log.out.rfind("judgekit (" + kVersion + ") ", 0), 0u) << log.out;
+  EXPECT_NE(log.out.find("\n -- "), std::string::npos) << log.out;
+
+  const std::string copyright =
+      testkit::read_file(prefix() / "share/doc/judgekit/copyright");
+  EXPECT_EQ(copyright.rfind("Format: https://www.debian.org/doc/"
+                            "packaging-manuals/copyright-format/1.0/\n",
+                            0),
+            0u)
+      << copyright;
+  for (const char* field : {"\nUpstream-Name: judgekit\n", "\nFiles: *\n",
+                            "\nCopyright: ", "\nLicense: "})
+    EXPECT_NE(copyright.find(field), std::string::npos) << field;
+}
+
 // A contestant's own gridprobe_initialized, count or N must not clash, and a
 // plain C link must not need the C++ runtime.
 TEST_F(InstallTree, LibrariesExportOnlyTheThreeCalls) {
   std::vector<std::string> libs = {"lib/libcgridprobe.a"};
-  if (kSplit) libs.push_back("lib/split/libcgridprobe.a");
+  if (kSplit) libs.push_back(kSplitDir + "/libcgridprobe.a");
   for (const std::string& lib : libs) {
     SCOPED_TRACE(lib);
     testkit::run_result defined = judge_shell(
@@ -167,7 +277,7 @@ TEST_F(InstallTree, PkgConfigFilesNameThisTreeAndThisVersion) {
       {"cgridprobe", "-I" + pre + "/include",
        "-L" + pre + "/lib -lcgridprobe", false},
       {"cgridprobe-split", "-I" + pre + "/include",
-       pre + "/lib/split/libcgridprobe.a", true},
+       pre + "/" + kSplitDir + "/libcgridprobe.a", true},
   };
   for (const row& r : rows) {
     if (r.split_only && !kSplit) continue;
@@ -218,7 +328,7 @@ class Solvers : public InstallTree {
              p("lib/libcgridprobe.a") + flags,
          false, false},
         {"pascal -Fu", "pascal", "solve.pas",
-         "fpc -O2 -Fu" + p("lib") + " -osolve solve.pas", false, false},
+         "fpc -O2 -Fu" + p(kLinkedUnit) + " -osolve solve.pas", false, false},
         {"pascal unit source", "pascal", "solve.pas",
          "fpc -O2 -osolve solve.pas", false, true},
     };
@@ -231,7 +341,7 @@ class Solvers : public InstallTree {
            "g++ -O2 -o solve solve.cpp " + pc + "cgridprobe-split)" + flags,
            true, false},
           {"pascal split -Fu", "pascal", "solve.pas",
-           "fpc -O2 -Fu" + p("lib/split") + " -osolve solve.pas", true,
+           "fpc -O2 -Fu" + p(kSplitDir) + " -osolve solve.pas", true,
            false},
           {"pascal split unit source", "pascal", "solve.pas",
            "fpc -O2 -osolve solve.pas", true, true},
@@ -255,7 +365,7 @@ TEST_F(Solvers, EveryWayOfBuildingJudgesTheExampleCase) {
     fs::copy_file(kExamples / "gridprobe" / row.source,
                   work.path() / row.source);
     if (row.unit_source)
-      fs::copy_file(prefix() / (row.split ? "lib/split" : "lib") /
+      fs::copy_file(prefix() / (row.split ? kSplitDir : kLinkedUnitSource) /
                         "pgridprobe.pas",
                     work.path() / "pgridprobe.pas");
     testkit::run_result built = judge_shell(row.build, work.path());
@@ -317,16 +427,17 @@ TEST_F(Solvers, EveryWayOfBuildingJudgesTheExampleCase) {
 
 // The compiled units shipped are used as they are, never rebuilt in place.
 TEST_F(Solvers, ShippedPascalUnitsAreNotRebuilt) {
-  std::vector<std::string> units = {"lib/pgridprobe.ppu", "lib/pgridprobe.o"};
+  std::vector<std::string> units = {kLinkedUnit + "/pgridprobe.ppu",
+                                    kLinkedUnit + "/pgridprobe.o"};
   if (kSplit) {
-    units.push_back("lib/split/pgridprobe.ppu");
-    units.push_back("lib/split/pgridprobe.o");
+    units.push_back(kSplitDir + "/pgridprobe.ppu");
+    units.push_back(kSplitDir + "/pgridprobe.o");
   }
   std::map<std::string, fs::file_time_type> before;
   for (const std::string& u : units)
     before[u] = fs::last_write_time(prefix() / u);
-  for (const std::string& dir : {std::string("lib"), std::string("lib/split")}) {
-    if (dir == "lib/split" && !kSplit) continue;
+  for (const std::string& dir : {kLinkedUnit, kSplitDir}) {
+    if (dir == kSplitDir && !kSplit) continue;
     testkit::scratch_dir work("judgekit-unit");
     fs::copy_file(kExamples / "gridprobe/solve.pas", work.path() / "solve.pas");
     testkit::run_result built =
@@ -343,8 +454,8 @@ TEST_F(Solvers, ShippedPascalUnitsAreNotRebuilt) {
 
 // The unit's own types fix the widths, whatever mode compiles it or its user.
 TEST_F(InstallTree, ShippedUnitSourceCompilesInEveryMode) {
-  std::vector<std::string> dirs = {"lib"};
-  if (kSplit) dirs.push_back("lib/split");
+  std::vector<std::string> dirs = {kLinkedUnitSource};
+  if (kSplit) dirs.push_back(kSplitDir);
   const char* const modes[] = {"fpc", "objfpc", "delphi", "tp", "macpas"};
   for (const std::string& dir : dirs) {
     for (const char* mode : modes) {
@@ -501,14 +612,15 @@ struct page {
 };
 
 const page kPages[] = {
-    {"man1/editor.1", "editor", "EDITOR(1)", "libexec/judgekit/editor", false},
-    {"man1/datamask.1", "datamask", "DATAMASK(1)",
+    {"man1/judgekit-editor.1.gz", "judgekit-editor", "JUDGEKIT-EDITOR(1)",
+     "libexec/judgekit/editor", false},
+    {"man1/datamask.1.gz", "datamask", "DATAMASK(1)",
      "Exception EInOutError in module datamask", false},
-    {"man3/gridprobe.3", "gridprobe", "GRIDPROBE(3)",
+    {"man3/gridprobe.3.gz", "gridprobe", "GRIDPROBE(3)",
      "N is out of range. (should be 5~10000)", false},
-    {"man3/rect.3", "rect", "GRIDPROBE(3)", "Too many rect() calls.", false},
-    {"man1/gridprobe-manager.1", "gridprobe-manager", "GRIDPROBE-MANAGER(1)",
-     "rods.log.partial", true},
+    {"man3/rect.3.gz", "rect", "GRIDPROBE(3)", "Too many rect() calls.", false},
+    {"man1/gridprobe-manager.1.gz", "gridprobe-manager",
+     "GRIDPROBE-MANAGER(1)", "rods.log.partial", true},
 };
 
 TEST_F(InstallTree, ManPagesRenderWithoutAWarning) {
@@ -517,7 +629,8 @@ TEST_F(InstallTree, ManPagesRenderWithoutAWarning) {
     SCOPED_TRACE(pg.file);
     // From share/man, so that a page that includes another one finds it.
     testkit::run_result r = judge_shell(
-        std::string("groff -ww -z -man ") + pg.file, prefix() / "share/man");
+        std::string("gzip -dc ") + pg.file + " | groff -ww -z -man",
+        prefix() / "share/man");
     EXPECT_TRUE(succeeded(r)) << describe(r);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, "");
@@ -536,6 +649,10 @@ TEST_F(InstallTree, ManShowsOurPagesWithTheVersion) {
     EXPECT_NE(r.out.find("judgekit " + kVersion), std::string::npos);
     EXPECT_NE(r.out.find(pg.mentions), std::string::npos);
   }
+  // The system's editor(1) is not ours to shadow: the tree has no such page.
+  testkit::run_result editor = judge_shell(
+      "man -M " + p("share/man") + " -w editor", prefix());
+  EXPECT_FALSE(succeeded(editor)) << describe(editor);
 }
 
 }  // namespace

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "cmdline.h"
 #include "platform.h"
 #include "textfile.h"
 
@@ -54,8 +54,7 @@ void check_reader(const uint8_t* data, size_t size) {
   chunk = size > 0 ? data[0] % 40 + 1 : 1;
   source.assign(reinterpret_cast<const char*>(data), size);
   source_pos = 0;
-  infile.~text_record();
-  new (&infile) text_record();
+  infile = text_record{};
   io_error = {};
   assign_file(infile, "in");
   reset_file(infile);
