@@ -24,16 +24,20 @@ static int called(const char* argv0, const char* name) {
   return strncmp(base, name, n) == 0 && (base[n] == '\0' || base[n] == '.');
 }
 
+static const char usage_text[] =
+    "usage: gridprobe-manager run [--wall SECONDS] [--user NAME] "
+    "[--chdir DIR] -- PROGRAM [ARGS...]\n"
+    "       gridprobe-manager check RODS_IN RODS_OUT [--full F] [--zero Z]\n"
+    "       gridprobe-manager validate [FILE]\n"
+    "       gridprobe-manager show RODS_IN RODS_LOG [-o FILE]\n"
+    "       gridprobe-manager FIFO_FROM_USER FIFO_TO_USER\n"
+    "       gridprobe-manager INPUT ANSWER FEEDBACK_DIR [ARGS...]\n"
+    "       gridprobe-interactor INPUT OUTPUT [ANSWER [RESULT]]\n"
+    "       gridprobe-checker INPUT OUTPUT ANSWER [RESULT]\n"
+    "       gridprobe-manager --help | --version\n";
+
 static int usage(void) {
-  fputs(
-      "usage: gridprobe-manager run [--wall SECONDS] [--user NAME] "
-      "[--chdir DIR] -- PROGRAM [ARGS...]\n"
-      "       gridprobe-manager check RODS_IN RODS_OUT [--full F] [--zero Z]\n"
-      "       gridprobe-manager validate [FILE]\n"
-      "       gridprobe-manager show RODS_IN RODS_LOG [-o FILE]\n"
-      "       gridprobe-manager FIFO_FROM_USER FIFO_TO_USER\n"
-      "       gridprobe-manager INPUT ANSWER FEEDBACK_DIR [ARGS...]\n",
-      stderr);
+  fputs(usage_text, stderr);
   return 1;
 }
 
@@ -42,6 +46,16 @@ int main(int argc, char** argv) {
     return testlib_interactor_main(argc, argv);
   if (argc >= 1 && called(argv[0], "gridprobe-checker"))
     return testlib_checker_main(argc, argv);
+  if (argc == 2 && strcmp(argv[1], "--help") == 0) {
+    fputs(usage_text, stdout);
+    fputs("The forms, options and exit statuses: man gridprobe-manager.\n",
+          stdout);
+    return fflush(stdout) == 0 ? 0 : 1;
+  }
+  if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+    printf("gridprobe-manager %s\n", JUDGEKIT_VERSION);
+    return fflush(stdout) == 0 ? 0 : 1;
+  }
   if (argc >= 2 && strcmp(argv[1], "run") == 0) return run_main(argc, argv);
   if (argc >= 2 && strcmp(argv[1], "check") == 0) return check_main(argc, argv);
   if (argc >= 2 && strcmp(argv[1], "validate") == 0)

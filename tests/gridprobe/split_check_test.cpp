@@ -309,4 +309,88 @@ TEST(Check, EveryRowAsTheTableSays) {
 }
 
 }  // namespace
+// Options go before, between or after the two files; each usage error names
+// what was wrong before the usage line.
+TEST(Check, OptionsAnywhereAndUsageErrorsNamed) {
+  scratch_dir dir;
+  const std::string in = (dir.path() / "rods.in").string();
+  const std::string out = (dir.path() / "rods.out").string();
+  write_file(in, "10 2 3 2 7 5 9 8 9\n");
+  write_file(out, verdict(15, "2 3 2 7\n5 9 8 9\n"));
+  struct row {
+    const char* name;
+    std::vector<std::string> args;
+    int exit_code;
+    const char* out;      // stdout with exit 0
+    const char* message;  // part of stderr
+  } rows[] = {
+      {"before",
+       {"--full", "10", "--zero", "20", in, out},
+       0,
+       "0.5\n",
+       "Right"},
+      {"between",
+       {in, "--zero", "20", out, "--full", "10"},
+       0,
+       "0.5\n",
+       "Right"},
+      {"after", {in, out, "--full", "10", "--zero", "20"}, 0, "0.5\n", "Right"},
+      {"files after --",
+       {"--full", "10", "--zero", "20", "--", in, out},
+       0,
+       "0.5\n",
+       "Right"},
+      {"not a count",
+       {in, out, "--wall", "3"},
+       1,
+       "",
+       "unknown option: --wall"},
+      {"bad count",
+       {in, out, "--full", "abc"},
+       1,
+       "",
+       "not a count of calls: abc"},
+      {"count missing",
+       {in, out, "--zero"},
+       1,
+       "",
+       "a count of calls must follow: --zero"},
+      {"one file", {in}, 1, "", "RODS_IN and RODS_OUT are needed"},
+      {"three files", {in, out, out}, 1, "", "one file too many"},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::vector<std::string> argv = {GRIDPROBE_MANAGER, "check"};
+    argv.insert(argv.end(), r.args.begin(), r.args.end());
+    run_result run = run_program(argv, dir.path());
+    EXPECT_TRUE(run.exited && run.exit_code == r.exit_code)
+        << run.exit_code << " " << run.err;
+    EXPECT_EQ(run.out, r.out);
+    EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
+    if (r.exit_code != 0) {
+      EXPECT_NE(run.err.find("usage: gridprobe-manager check"),
+                std::string::npos)
+          << run.err;
+    }
+  }
+}
+
+// --help is the usage on stdout with exit 0; --version the project version.
+TEST(Manager, HelpAndVersion) {
+  scratch_dir dir;
+  run_result help = run_program({GRIDPROBE_MANAGER, "--help"}, dir.path());
+  EXPECT_TRUE(help.exited && help.exit_code == 0) << help.err;
+  EXPECT_NE(help.out.find("gridprobe-manager run"), std::string::npos);
+  EXPECT_NE(help.out.find("gridprobe-manager check"), std::string::npos);
+  EXPECT_EQ(help.err, "");
+  run_result version =
+      run_program({GRIDPROBE_MANAGER, "--version"}, dir.path());
+  EXPECT_TRUE(version.exited && version.exit_code == 0);
+  EXPECT_EQ(version.out, "gridprobe-manager " JUDGEKIT_VERSION "\n");
+  run_result none = run_program({GRIDPROBE_MANAGER}, dir.path());
+  EXPECT_TRUE(none.exited && none.exit_code == 1);
+  EXPECT_NE(none.err.find("usage:"), std::string::npos);
+  EXPECT_EQ(none.out, "");
+}
+
 }  // namespace gridprobe_test
