@@ -20,6 +20,8 @@ need groff groff-base
 need man man-db
 need dpkg-shlibdeps dpkg-dev
 need file file
+# gridprobe-manager run starts every program in a bubblewrap sandbox.
+need bwrap bubblewrap
 if [[ ${JUDGEKIT_NEED_CLANG:-0} == 1 ]]; then
   need clang++ clang
   need /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev
