@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "forms.h"
+#include "io.h"
 #include "judge.h"
 
 static const char* self = "gridprobe-manager";
@@ -27,35 +28,6 @@ static int parse_count(const char* text, int* value) {
     return 0;
   *value = (int)v;
   return 1;
-}
-
-/* The whole of a small file; NULL when it cannot be read. */
-static char* slurp(const char* path, size_t* len) {
-  FILE* f = fopen(path, "rb");
-  char* bytes = NULL;
-  size_t cap = 0;
-  *len = 0;
-  if (f == NULL) return NULL;
-  for (;;) {
-    size_t n;
-    if (cap - *len < 4096) {
-      char* grown = realloc(bytes, cap + 65536);
-      if (grown == NULL) break;
-      bytes = grown;
-      cap += 65536;
-    }
-    n = fread(bytes + *len, 1, cap - *len - 1, f);
-    *len += n;
-    if (n == 0) break;
-  }
-  if (ferror(f) || bytes == NULL) {
-    fclose(f);
-    free(bytes);
-    return NULL;
-  }
-  fclose(f);
-  bytes[*len] = '\0';
-  return bytes;
 }
 
 /* One decimal int of at most 32 bits after blanks; 1 on success. */
@@ -127,7 +99,7 @@ int check_main(int argc, char** argv) {
             self, c.full, c.zero);
     return 1;
   }
-  out = slurp(argv[3], &out_len);
+  out = gp_read_file(argv[3], (size_t)-1 - 1, &out_len, &(int){0});
   if (out == NULL) {
     fprintf(stderr, "%s: cannot read %s: %s\n", self, argv[3],
             strerror(errno != 0 ? errno : EIO));

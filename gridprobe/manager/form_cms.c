@@ -11,10 +11,10 @@
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
-#include <time.h>
 #include <unistd.h>
 
 #include "forms.h"
+#include "io.h"
 #include "judge.h"
 #include "session.h"
 
@@ -23,19 +23,13 @@
    that outlives its limit turns a wrong submission into a system error. */
 #define CMS_CONNECT_MS 8000
 
-static long long now_ms(void) {
-  struct timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return (long long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
-}
-
 /* Opens the reply FIFO for writing without ever blocking for good: the
    request FIFO is already open (non-blocking) for reading, so a user that
    opens its request end first is not stuck, and one that opens its reply end
    first is found by retrying. Returns the descriptor, or -1 when the user
    went away or never came. */
 static int open_reply_end(const char* path, int in) {
-  long long deadline = now_ms() + CMS_CONNECT_MS;
+  double deadline = gp_now() + CMS_CONNECT_MS / 1000.0;
   for (;;) {
     struct pollfd p;
     int fd = open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
@@ -45,12 +39,12 @@ static int open_reply_end(const char* path, int in) {
       return fd;
     }
     if (errno != ENXIO && errno != EINTR) return -1;
-    if (now_ms() > deadline) return -1;
+    if (gp_now() > deadline) return -1;
     /* A writer that came and left without a byte: the user is gone. */
     p.fd = in;
     p.events = POLLIN;
     p.revents = 0;
-    if (poll(&p, 1, 5) > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN))
+    if (gp_poll(&p, 1, 5) > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN))
       return -1;
   }
 }
@@ -68,69 +62,39 @@ static int wait_readable(int in, int out) {
     p[1].fd = out;
     p[1].events = 0;
     p[1].revents = 0;
-    if (poll(p, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      return 0;
-    }
+    if (gp_poll(p, 2, -1) < 0) return 0;
     if (p[0].revents & (POLLIN | POLLHUP | POLLERR)) return 1;
     if (p[1].revents & (POLLERR | POLLHUP)) return 0;
   }
 }
 
-static void send_line(int out, const char* text, size_t len) {
-  while (len > 0) {
-    ssize_t n = write(out, text, len);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return; /* the user closed its end; its requests decide */
-    text += n;
-    len -= (size_t)n;
-  }
-}
-
 /* Runs the request/reply loop until the session ends or the wire does. */
 static void serve(struct gp_session* s, int in, int out) {
-  char buf[4096];
-  size_t len = 0;
+  struct gp_line pending = {{0}, 0};
+  char buf[4096], replies[4096];
   for (;;) {
-    char* eol = memchr(buf, '\n', len);
-    ssize_t n;
-    if (eol != NULL) {
-      size_t line = (size_t)(eol - buf);
-      int reply = 0;
-      enum gp_step step = gp_session_request(s, buf, line, &reply);
-      len -= line + 1;
-      memmove(buf, eol + 1, len);
-      if (step == GP_END) {
-        send_line(out, "E\n", 2);
-        return;
-      }
-      {
-        char text[16];
-        int k = snprintf(text, sizeof text, "%d\n", reply);
-        send_line(out, text, (size_t)k);
-      }
-      continue;
-    }
-    if (len > GP_REQUEST_MAX) {
-      /* Overlong: refused as it stands, whatever would have followed. */
-      gp_session_request(s, buf, len, &(int){0});
-      send_line(out, "E\n", 2);
-      return;
-    }
-    if (!wait_readable(in, out)) {
-      n = 0;
-    } else {
-      n = read(in, buf + len, sizeof buf - len);
-      if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    ssize_t n = 0;
+    size_t used = 0;
+    if (wait_readable(in, out)) {
+      n = gp_read(in, buf, sizeof buf);
+      if (n < 0 && errno == EAGAIN) continue;
     }
     if (n <= 0) {
-      if (len > 0)
-        gp_session_truncated(s);
-      else
-        gp_session_no_report(s);
+      gp_session_wire_closed(s, &pending);
       return;
     }
-    len += (size_t)n;
+    while (used < (size_t)n) {
+      size_t len = 0;
+      enum gp_step step;
+      used += gp_session_feed(s, &pending, buf + used, (size_t)n - used,
+                              replies, sizeof replies, &len, &step);
+      /* A user that closed its end lets its requests decide. */
+      gp_write_all(out, replies, len);
+      if (step == GP_END) {
+        gp_write_all(out, GP_REPLY_END, 2);
+        return;
+      }
+    }
   }
 }
 

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "forms.h"
+#include "io.h"
 #include "judge.h"
 #include "session.h"
 
@@ -26,61 +27,34 @@
 /* How the wire ended. */
 enum wire_end { WIRE_VERDICT, WIRE_CLOSED };
 
-static void send_line(const char* text, size_t len) {
-  while (len > 0) {
-    ssize_t n = write(1, text, len);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return; /* the program is gone; its requests decide */
-    text += n;
-    len -= (size_t)n;
-  }
-}
-
 /* Answers requests until the session ends (its final reply NOT sent) or the
    program closes the wire. */
 static enum wire_end serve(struct gp_session* s) {
-  char buf[4096];
-  size_t len = 0;
+  struct gp_line pending = {{0}, 0};
+  char buf[4096], replies[4096];
   for (;;) {
-    char* eol = memchr(buf, '\n', len);
-    ssize_t n;
-    if (eol != NULL) {
-      size_t line = (size_t)(eol - buf);
-      int reply = 0;
-      char text[16];
-      int k;
-      if (gp_session_request(s, buf, line, &reply) == GP_END)
-        return WIRE_VERDICT;
-      len -= line + 1;
-      memmove(buf, eol + 1, len);
-      k = snprintf(text, sizeof text, "%d\n", reply);
-      send_line(text, (size_t)k);
-      continue;
-    }
-    if (len > GP_REQUEST_MAX) {
-      gp_session_request(s, buf, len, &(int){0});
-      return WIRE_VERDICT;
-    }
-    n = read(0, buf + len, sizeof buf - len);
-    if (n < 0 && errno == EINTR) continue;
+    ssize_t n = gp_read(0, buf, sizeof buf);
+    size_t used = 0;
     if (n <= 0) {
-      if (len > 0)
-        gp_session_truncated(s);
-      else
-        gp_session_no_report(s);
+      gp_session_wire_closed(s, &pending);
       return WIRE_CLOSED;
     }
-    len += (size_t)n;
+    while (used < (size_t)n) {
+      size_t len = 0;
+      enum gp_step step;
+      used += gp_session_feed(s, &pending, buf + used, (size_t)n - used,
+                              replies, sizeof replies, &len, &step);
+      /* A program that is gone lets its requests decide. */
+      gp_write_all(1, replies, len);
+      if (step == GP_END) return WIRE_VERDICT;
+    }
   }
 }
 
 /* Reads until the program closes the wire; what it still sends is moot. */
 static void drain(void) {
   char buf[4096];
-  for (;;) {
-    ssize_t n = read(0, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+  while (gp_read(0, buf, sizeof buf) > 0) {
   }
 }
 
@@ -110,34 +84,13 @@ static int put_line(const char* dir, const char* name, const char* line) {
 /* Reads the answer file for its optional score line: 1 found, 0 none,
    -1 malformed or unreadable. */
 static int answer_score(const char* path, int* full, int* zero) {
-  FILE* f = fopen(path, "rb");
-  char* bytes;
   size_t len;
+  char* bytes = gp_read_file(path, ANSWER_MAX, &len, &(int){0});
   int found;
-  if (f == NULL) return -1;
-  bytes = malloc(ANSWER_MAX);
-  if (bytes == NULL) {
-    fclose(f);
-    return -1;
-  }
-  len = fread(bytes, 1, ANSWER_MAX, f);
-  if (ferror(f)) {
-    fclose(f);
-    free(bytes);
-    return -1;
-  }
-  fclose(f);
+  if (bytes == NULL) return -1;
   found = gp_find_score(bytes, len, full, zero);
   free(bytes);
   return found;
-}
-
-static void sleep_ms(long ms) {
-  struct timespec ts;
-  ts.tv_sec = ms / 1000;
-  ts.tv_nsec = (ms % 1000) * 1000000L;
-  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-  }
 }
 
 /* The feedback directory without trailing slashes ("/" stays "/"). */
@@ -221,12 +174,12 @@ int kattis_main(int argc, char** argv) {
   if (!right) {
     /* The program ended first: let the judge see its exit before ours, so
        that a crash stays a crash. */
-    if (end == WIRE_CLOSED) sleep_ms(100);
+    if (end == WIRE_CLOSED) gp_sleep_ms(100);
     gp_session_free(&s);
     return EXIT_WRONG;
   }
   /* Right: only now the final reply; accept once the program has let go. */
-  send_line("E\n", 2);
+  gp_write_all(1, GP_REPLY_END, 2);
   close(1);
   drain();
   if (scored == 1) {

@@ -198,6 +198,54 @@ enum gp_step gp_session_request(struct gp_session* s, const char* line,
   return end_error(s, 7);
 }
 
+size_t gp_session_feed(struct gp_session* s, struct gp_line* pending,
+                       const char* in, size_t n, char* out, size_t cap,
+                       size_t* out_len, enum gp_step* step) {
+  size_t used = 0;
+  *step = s->outcome == GP_RUNNING ? GP_REPLY : GP_END;
+  while (*step == GP_REPLY && used < n && cap - *out_len >= GP_REPLY_MAX) {
+    const char* p = in + used;
+    /* What the line may still take, the byte that makes it overlong too. */
+    size_t room = GP_REQUEST_MAX + 1 - pending->len;
+    size_t look = n - used < room ? n - used : room;
+    const char* eol = memchr(p, '\n', look);
+    const char* line;
+    size_t len;
+    int value = 0;
+    if (eol == NULL) {
+      memcpy(pending->bytes + pending->len, p, look);
+      pending->len += look;
+      used += look;
+      if (pending->len <= GP_REQUEST_MAX) break; /* the rest is to come */
+      /* No line that long is a call: refused without waiting for its end. */
+      line = pending->bytes;
+      len = pending->len;
+    } else if (pending->len == 0) {
+      line = p;
+      len = (size_t)(eol - p);
+      used += len + 1;
+    } else {
+      size_t part = (size_t)(eol - p);
+      memcpy(pending->bytes + pending->len, p, part);
+      line = pending->bytes;
+      len = pending->len + part;
+      used += part + 1;
+    }
+    pending->len = 0;
+    *step = gp_session_request(s, line, len, &value);
+    if (*step == GP_REPLY) *out_len += gp_format_reply(value, out + *out_len);
+  }
+  return used;
+}
+
+void gp_session_wire_closed(struct gp_session* s,
+                            const struct gp_line* pending) {
+  if (pending->len > 0)
+    gp_session_truncated(s);
+  else
+    gp_session_no_report(s);
+}
+
 void gp_session_truncated(struct gp_session* s) {
   if (s->outcome != GP_RUNNING) return;
   if (!first_call(s)) return;

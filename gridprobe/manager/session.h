@@ -5,8 +5,7 @@
 #include <stddef.h>
 #include <stdio.h>
 
-/* Longest request line, its line feed excluded; a longer one is invalid. */
-#define GP_REQUEST_MAX 128
+#include "wire.h"
 /* Longest rods.out: "count\n" and two lines of four 32-bit values. */
 #define GP_OUT_MAX 128
 #define GP_MAX_RECT_CALLS 400
@@ -68,6 +67,26 @@ enum gp_step { GP_REPLY, GP_END };
    s->outcome says how. Nothing may be fed after GP_END. */
 enum gp_step gp_session_request(struct gp_session* s, const char* line,
                                 size_t len, int* reply);
+
+/* The bytes of a request line still waiting for its line feed. */
+struct gp_line {
+  char bytes[GP_REQUEST_MAX + 1]; /* one past the limit: that byte refuses it */
+  size_t len;
+};
+
+/* Feeds wire bytes: each whole line goes to gp_session_request and its reply
+   is appended to out (*out_len bytes used of cap); a line that grows past
+   GP_REQUEST_MAX is refused at once, without waiting for its end; a partial
+   line waits in pending. Stops at the end of the run, or when out has no
+   room for one more reply. Returns the bytes consumed; *step is GP_END once
+   the run has ended (the final "E" is the caller's to send or withhold). */
+size_t gp_session_feed(struct gp_session* s, struct gp_line* pending,
+                       const char* in, size_t n, char* out, size_t cap,
+                       size_t* out_len, enum gp_step* step);
+
+/* The wire ended: a pending partial line is error 7, else no report. */
+void gp_session_wire_closed(struct gp_session* s,
+                            const struct gp_line* pending);
 
 /* The wire ended mid-request (a line without its line feed): error 7. */
 void gp_session_truncated(struct gp_session* s);

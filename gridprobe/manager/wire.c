@@ -1,8 +1,6 @@
 /* wire.c: parses one request line; anything off the grammar is refused. */
 #include "wire.h"
 
-#include "session.h"
-
 /* One value: '-'? digits, no leading zero, within 32 bits. */
 static int parse_value(const char** p, const char* end, int* value) {
   const char* q = *p;
@@ -56,4 +54,18 @@ int gp_parse_request(const char* line, size_t len, struct gp_request* q) {
     if (!parse_value(&p, end, &q->v[i])) return 0;
   }
   return p == end;
+}
+
+size_t gp_format_reply(int value, char* out) {
+  char digits[10];
+  unsigned int v = value < 0 ? 0U - (unsigned int)value : (unsigned int)value;
+  size_t n = 0, len = 0;
+  do {
+    digits[n++] = (char)('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  if (value < 0) out[len++] = '-';
+  while (n > 0) out[len++] = digits[--n];
+  out[len++] = '\n';
+  return len;
 }

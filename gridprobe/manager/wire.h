@@ -1,8 +1,12 @@
-/* wire.h: the request lines a stub sends and their strict parser. */
+/* wire.h: the request lines a stub sends, their strict parser, and the
+   replies it gets back. */
 #ifndef GRIDPROBE_MANAGER_WIRE_H
 #define GRIDPROBE_MANAGER_WIRE_H
 
 #include <stddef.h>
+
+/* Longest request line, its line feed excluded; a longer one is invalid. */
+#define GP_REQUEST_MAX 128
 
 enum gp_request_kind { GP_REQ_GRIDSIZE, GP_REQ_RECT, GP_REQ_REPORT };
 
@@ -15,5 +19,13 @@ struct gp_request {
    single blanks, decimal 32-bit values with an optional '-', no leading
    zeros. 1 on success; 0 for anything else. */
 int gp_parse_request(const char* line, size_t len, struct gp_request* q);
+
+/* Replies: "<value>\n" to G and R; "E\n" once the run has ended. */
+#define GP_REPLY_MAX 12 /* "-2147483648\n" */
+#define GP_REPLY_END "E\n"
+
+/* Writes the reply to a G or R call into out (GP_REPLY_MAX bytes of room);
+   returns its length. */
+size_t gp_format_reply(int value, char* out);
 
 #endif

@@ -1,7 +1,9 @@
 // manager_request_fuzz.cpp: any bytes on the wire, fed to the manager's
-// session as the run form feeds them. A parsed request prints back to the
-// very bytes it came from; every request adds one transcript line; the run
-// ends in a verdict, an error, or goes on.
+// framer cut at arbitrary places and with arbitrarily little room for the
+// replies, against a line-by-line model of the same session. The two must
+// end alike, with the same replies and transcript. In the model, a parsed
+// request prints back to the very bytes it came from; every request adds one
+// transcript line; the run ends in a verdict, an error, or goes on.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +55,57 @@ void check_ended(const gp_session& s) {
   }
 }
 
+// A small generator seeded by the input, so that each input has its cuts.
+struct cuts {
+  uint64_t x;
+  size_t next(size_t bound) {
+    x ^= x << 13;
+    x ^= x >> 7;
+    x ^= x << 17;
+    return static_cast<size_t>(x % bound);
+  }
+};
+
+void same_end(const gp_session& a, const gp_session& b) {
+  size_t alen, blen;
+  const char* alog = gp_session_log(&a, &alen);
+  const char* blog = gp_session_log(&b, &blen);
+  if (a.outcome != b.outcome || a.error != b.error || a.count != b.count ||
+      a.initialized != b.initialized ||
+      memcmp(a.answer, b.answer, sizeof a.answer) != 0 || alen != blen ||
+      memcmp(alog, blog, alen) != 0)
+    abort();
+}
+
+// The shipped framer over the wire bytes, cut where the generator says.
+std::string feed_in_pieces(gp_session& t, const char* p, size_t n,
+                           cuts& rng) {
+  gp_line pending{};
+  std::string replies;
+  enum gp_step step = GP_REPLY;
+  size_t used = 0;
+  while (used < n && step != GP_END) {
+    size_t piece = 1 + rng.next(rng.next(2) ? 8 : 300);
+    if (piece > n - used) piece = n - used;
+    size_t fed = 0;
+    while (fed < piece && step != GP_END) {
+      char out[GP_REPLY_MAX + 64];
+      size_t cap = GP_REPLY_MAX + rng.next(65);
+      size_t out_len = 0;
+      size_t k = gp_session_feed(&t, &pending, p + used + fed, piece - fed,
+                                 out, cap, &out_len, &step);
+      // Room for a reply was given: a byte at least is taken, or it ended.
+      if (k > piece - fed || (k == 0 && step != GP_END)) abort();
+      if (out_len > cap || pending.len > GP_REQUEST_MAX) abort();
+      replies.append(out, out_len);
+      fed += k;
+    }
+    used += fed;
+  }
+  if (step != GP_END) gp_session_wire_closed(&t, &pending);
+  return replies;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -63,9 +116,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                       "4 1 1 1 2 1 1 2 1\n", "x\n"};
   std::string text = cases[data[0] % 4];
   FILE* in = fmemopen(&text[0], text.size(), "r");
-  gp_session s;
+  gp_session s, t;
   gp_session_load(&s, (data[0] & 4) != 0 ? nullptr : in, (data[0] & 8) == 0);
+  rewind(in);
+  gp_session_load(&t, (data[0] & 4) != 0 ? nullptr : in, (data[0] & 8) == 0);
   fclose(in);
+  std::string replies;
   const char* p = reinterpret_cast<const char*>(data + 1);
   const char* end = reinterpret_cast<const char*>(data + size);
   while (p < end && s.outcome == GP_RUNNING) {
@@ -94,12 +150,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (step == GP_REPLY) {
       if (q.kind == GP_REQ_RECT && reply != 0 && reply != 1) abort();
       if (q.kind == GP_REQ_GRIDSIZE && reply != s.c.n) abort();
+      char said[16];
+      replies += std::string(said, static_cast<size_t>(snprintf(
+                                       said, sizeof said, "%d\n", reply)));
     }
     p += len + 1;
   }
+  uint64_t seed = 1469598103934665603ULL;
+  for (size_t i = 0; i < size; ++i) seed = (seed ^ data[i]) * 1099511628211ULL;
+  cuts rng{seed | 1};
+  const char* wire = reinterpret_cast<const char*>(data + 1);
+  if (feed_in_pieces(t, wire, size - 1, rng) != replies) abort();
   gp_session_no_report(&s);
+  gp_session_no_report(&t);
+  same_end(s, t);
   check_ended(s);
   if (!gp_session_log_touched(&s) && lines_in(s) != 0) abort();
   gp_session_free(&s);
+  gp_session_free(&t);
   return 0;
 }

@@ -1,0 +1,76 @@
+/* case_files.c: copies of the case files, their restore, atomic publishing. */
+#define _GNU_SOURCE
+#include "case_files.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "io.h"
+
+int read_copy(const char* name, struct file_copy* c) {
+  struct stat st;
+  int out_of_memory;
+  memset(c, 0, sizeof *c);
+  if (lstat(name, &st) == 0 && S_ISDIR(st.st_mode)) {
+    c->leave = 1;
+    return 1;
+  }
+  c->bytes = gp_read_file(name, (size_t)-1 - 1, &c->len, &out_of_memory);
+  if (c->bytes != NULL) {
+    c->present = 1;
+    return 1;
+  }
+  if (out_of_memory) return 0;
+  /* Unreadable as a whole: the linked form could not read it either. */
+  c->len = 0;
+  c->leave = errno != ENOENT;
+  return 1;
+}
+
+static int same_as(const char* name, const struct file_copy* c) {
+  struct file_copy now_c;
+  int same;
+  if (!read_copy(name, &now_c)) return 0;
+  same = now_c.present == c->present && now_c.leave == c->leave &&
+         now_c.len == c->len &&
+         (c->len == 0 || memcmp(now_c.bytes, c->bytes, c->len) == 0);
+  free(now_c.bytes);
+  return same;
+}
+
+int publish(const char* name, const char* bytes, size_t len) {
+  char tmp[64];
+  mode_t mask = umask(0);
+  int fd, ok;
+  umask(mask);
+  snprintf(tmp, sizeof tmp, ".%s.XXXXXX", name);
+  fd = mkostemp(tmp, O_CLOEXEC);
+  if (fd < 0) return 0;
+  ok = gp_write_all(fd, bytes, len) && fchmod(fd, 0666 & ~mask) == 0;
+  if (close(fd) != 0) ok = 0;
+  if (ok && rename(tmp, name) != 0) ok = 0;
+  if (!ok) unlink(tmp);
+  return ok;
+}
+
+void restore(const char* name, const struct file_copy* old) {
+  if (old->leave || same_as(name, old)) return;
+  if (old->present)
+    publish(name, old->bytes, old->len);
+  else
+    unlink(name);
+}
+
+int log_creatable(void) {
+  struct stat st;
+  if (stat("rods.log", &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return 0;
+    return access("rods.log", W_OK) == 0;
+  }
+  return access(".", W_OK) == 0;
+}
