@@ -12,6 +12,7 @@
 #include <string.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -119,10 +120,51 @@ static int parent_is(pid_t pid, pid_t ppid) {
   return p != NULL && atol(p + 6) == (long)ppid;
 }
 
-int sandbox_release(struct sandbox_run* s, const struct sandbox_limits* l,
-                    double timeout_seconds) {
+/* Sets the limits on pid: 1, or 0 with errno. */
+static int set_limits(pid_t pid, const struct sandbox_limits* l) {
   struct sandbox_rlimit want[SANDBOX_RLIMITS];
-  int pidfd, i, ok = 1;
+  int i;
+  sandbox_rlimits(l, 1, want);
+  for (i = 0; i < SANDBOX_RLIMITS; ++i) {
+    struct rlimit old, set;
+    set.rlim_cur = (rlim_t)want[i].soft;
+    set.rlim_max = (rlim_t)want[i].hard;
+    /* Never above a hard limit the judge set on the manager. */
+    if (prlimit(pid, (__rlimit_resource_t)want[i].resource, NULL, &old) ==
+        0) {
+      if (old.rlim_max != RLIM_INFINITY && set.rlim_max > old.rlim_max)
+        set.rlim_max = old.rlim_max;
+      if (set.rlim_cur > set.rlim_max) set.rlim_cur = set.rlim_max;
+    }
+    if (prlimit(pid, (__rlimit_resource_t)want[i].resource, &set, NULL) != 0)
+      return 0;
+  }
+  return 1;
+}
+
+/* set_limits as uid and gid: the owner of a process may limit it without
+   any capability, which a root manager may lack. */
+static int set_limits_as(pid_t pid, const struct sandbox_limits* l, uid_t uid,
+                         gid_t gid) {
+  pid_t helper = fork();
+  int status;
+  if (helper < 0) return 0;
+  if (helper == 0) {
+    if (setgroups(0, NULL) != 0 || setgid(gid) != 0 || setuid(uid) != 0)
+      _exit(errno & 0xff);
+    _exit(set_limits(pid, l) ? 0 : (errno & 0xff));
+  }
+  while (waitpid(helper, &status, 0) < 0)
+    if (errno != EINTR) return 0;
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return 1;
+  errno = WIFEXITED(status) ? WEXITSTATUS(status) : EPERM;
+  return 0;
+}
+
+int sandbox_release(struct sandbox_run* s, const struct sandbox_limits* l,
+                    double timeout_seconds, int as_user, uid_t uid,
+                    gid_t gid) {
+  int pidfd, ok = 1;
   if (!read_first_line(s, now() + timeout_seconds)) return -1;
   s->inner = sandbox_child_pid(s->status, s->status_len);
   if (s->inner <= 0) return -1;
@@ -135,21 +177,7 @@ int sandbox_release(struct sandbox_run* s, const struct sandbox_limits* l,
     errno = ESRCH;
     return -1;
   }
-  sandbox_rlimits(l, 1, want);
-  for (i = 0; i < SANDBOX_RLIMITS && ok; ++i) {
-    struct rlimit old, set;
-    set.rlim_cur = (rlim_t)want[i].soft;
-    set.rlim_max = (rlim_t)want[i].hard;
-    /* Never above a hard limit the judge set on the manager. */
-    if (prlimit(s->inner, (__rlimit_resource_t)want[i].resource, NULL, &old) ==
-        0) {
-      if (old.rlim_max != RLIM_INFINITY && set.rlim_max > old.rlim_max)
-        set.rlim_max = old.rlim_max;
-      if (set.rlim_cur > set.rlim_max) set.rlim_cur = set.rlim_max;
-    }
-    ok = prlimit(s->inner, (__rlimit_resource_t)want[i].resource, &set,
-                 NULL) == 0;
-  }
+  ok = as_user ? set_limits_as(s->inner, l, uid, gid) : set_limits(s->inner, l);
   if (ok && syscall(SYS_pidfd_send_signal, pidfd, 0, NULL, 0) != 0) {
     errno = ESRCH;
     ok = 0;

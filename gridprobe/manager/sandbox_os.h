@@ -44,7 +44,8 @@ struct sandbox_run {
    could not be set up (bwrap has said why on standard error) or the limits
    could not be set (errno). */
 int sandbox_release(struct sandbox_run* s, const struct sandbox_limits* l,
-                    double timeout_seconds);
+                    double timeout_seconds, int as_user, uid_t uid,
+                    gid_t gid);
 
 /* Reads what bwrap wrote since; 1 and *code when it reports the program's
    end, the program having started. */
