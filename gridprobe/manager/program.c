@@ -178,6 +178,7 @@ void program_start(const struct program_start* p) {
   int status_fd = p->status_fd;
   setpgid(0, 0);
   signal(SIGPIPE, SIG_DFL);
+  signal(SIGXFSZ, SIG_DFL); /* the manager ignores it; the program not */
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, NULL);
   if (dup2(p->in_fd, 0) < 0 || dup2(p->out_fd, 1) < 0) goto failed;

@@ -40,6 +40,7 @@ void sandbox_exec(const struct sandbox_exec* e) {
   int status = lift(e->status_fd), block = lift(e->block_fd);
   int program = lift(e->program_fd), dir = lift(e->chdir_fd);
   signal(SIGPIPE, SIG_DFL);
+  signal(SIGXFSZ, SIG_DFL); /* the manager ignores it; the program not */
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, NULL);
   if (in < 0 || out < 0 || err_fd < 0 || status < 0 || block < 0 ||
