@@ -27,6 +27,8 @@ need node nodejs
 need npm npm
 # The package test holds the .deb to Debian's own checks.
 need lintian lintian
+# gridprobe-manager run starts every program in a bubblewrap sandbox.
+need bwrap bubblewrap
 if [[ ${JUDGEKIT_NEED_CLANG:-0} == 1 ]]; then
   need clang++ clang
   need /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev

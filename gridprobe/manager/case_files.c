@@ -16,7 +16,9 @@ int read_copy(const char* name, struct file_copy* c) {
   struct stat st;
   int out_of_memory;
   memset(c, 0, sizeof *c);
-  if (lstat(name, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (lstat(name, &st) == 0 && S_ISLNK(st.st_mode)) c->link = 1;
+  if (stat(name, &st) == 0 && S_ISDIR(st.st_mode)) {
+    c->dir = 1;
     c->leave = 1;
     return 1;
   }
@@ -43,23 +45,37 @@ static int same_as(const char* name, const struct file_copy* c) {
   return same;
 }
 
-int publish(const char* name, const char* bytes, size_t len) {
-  char tmp[64];
+int stage(const char* name, const char* bytes, size_t len, char tmp[64]) {
   mode_t mask = umask(0);
-  int fd, ok;
+  int fd, ok, saved;
   umask(mask);
-  snprintf(tmp, sizeof tmp, ".%s.XXXXXX", name);
+  snprintf(tmp, 64, ".%s.XXXXXX", name);
   fd = mkostemp(tmp, O_CLOEXEC);
   if (fd < 0) return 0;
   ok = gp_write_all(fd, bytes, len) && fchmod(fd, 0666 & ~mask) == 0;
   if (close(fd) != 0) ok = 0;
-  if (ok && rename(tmp, name) != 0) ok = 0;
+  saved = errno;
   if (!ok) unlink(tmp);
+  errno = saved;
   return ok;
 }
 
+int publish(const char* name, const char* bytes, size_t len) {
+  char tmp[64];
+  int saved;
+  if (!stage(name, bytes, len, tmp)) return 0;
+  if (rename(tmp, name) == 0) return 1;
+  saved = errno;
+  unlink(tmp);
+  errno = saved;
+  return 0;
+}
+
 void restore(const char* name, const struct file_copy* old) {
+  struct stat st;
   if (old->leave || same_as(name, old)) return;
+  /* A link stays a link: what it points to is not ours to replace. */
+  if (old->link || (lstat(name, &st) == 0 && S_ISLNK(st.st_mode))) return;
   if (old->present)
     publish(name, old->bytes, old->len);
   else

@@ -10,6 +10,8 @@
 struct file_copy {
   int present;
   int leave;
+  int link; /* it was a symbolic link */
+  int dir;  /* it is (or names) a directory */
   char* bytes; /* malloc'd; the caller frees it */
   size_t len;
 };
@@ -20,6 +22,10 @@ int read_copy(const char* name, struct file_copy* c);
 
 /* Publishes bytes under name at once: a temporary file, then rename. */
 int publish(const char* name, const char* bytes, size_t len);
+
+/* Writes bytes to a new hidden file beside name (its name into tmp), for a
+   rename that publishes it whole later. 1, or 0 with errno and no file. */
+int stage(const char* name, const char* bytes, size_t len, char tmp[64]);
 
 /* Puts back a file the program changed; old is what it was. */
 void restore(const char* name, const struct file_copy* old);

@@ -13,6 +13,7 @@
    the program and its copy are in program.c. */
 #define _GNU_SOURCE
 #include <dirent.h>
+#include <grp.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -33,6 +34,8 @@
 #include "forms.h"
 #include "io.h"
 #include "program.h"
+#include "sandbox.h"
+#include "sandbox_os.h"
 #include "session.h"
 
 #define PARTIAL_LOG "rods.log.partial"
@@ -56,7 +59,12 @@ struct options {
   const char* user; /* --user: who the program runs as, or NULL */
   const char* chdir; /* --chdir: its working directory, or NULL: a new one */
   char** program;   /* the program and its arguments */
+  int no_sandbox;   /* --no-sandbox: the program starts as it is */
+  struct sandbox_limits limits;
+  unsigned long log_limit_mib; /* --log-limit: the transcript's bound */
 };
+
+#define DEFAULT_LOG_LIMIT 16
 
 struct run {
   struct options opt;
@@ -83,10 +91,29 @@ struct run {
   int killed_at_wall; /* the wall time ran out while serving */
   int ended_alone;    /* the first process ended before being killed */
   int wire_ended;     /* the program closed its end of the wire */
+  int sandboxed;      /* child is bwrap, the program inside its sandbox */
+  struct sandbox_run sb;
+  struct run_usage usage; /* of everything reaped */
+  int log_over;       /* the transcript passed --log-limit */
+  int write_errno;    /* the partial transcript could not be written */
+  int heard;          /* the program sent something: it has started */
+  int old_log_gone;   /* an earlier rods.log was removed at the first call */
+  char* copy_dir;     /* --no-sandbox --user: the program's copy is here */
   int bad_case; /* rods.in is unusable: files as the linked form, exit 1 */
 };
 
 /* ****************************** Options ****************************** */
+
+/* A whole number in 1..max; 0 when the text is not one. */
+static unsigned long whole(const char* text, unsigned long max) {
+  char* end;
+  unsigned long v;
+  errno = 0;
+  if (text[0] < '0' || text[0] > '9') return 0;
+  v = strtoul(text, &end, 10);
+  if (errno != 0 || *end != '\0' || v > max) return 0;
+  return v;
+}
 
 static int parse_options(int argc, char** argv, struct options* o) {
   int i = 2;
@@ -94,13 +121,26 @@ static int parse_options(int argc, char** argv, struct options* o) {
   o->user = NULL;
   o->chdir = NULL;
   o->program = NULL;
+  o->no_sandbox = 0;
+  o->limits.cpu_seconds = SANDBOX_DEFAULT_CPU;
+  o->limits.mem_mib = SANDBOX_DEFAULT_MEM;
+  o->limits.procs = SANDBOX_DEFAULT_PROCS;
+  o->limits.fsize_mib = SANDBOX_DEFAULT_FSIZE;
+  o->log_limit_mib = DEFAULT_LOG_LIMIT;
   while (i < argc) {
     const char* a = argv[i];
+    unsigned long* number = NULL;
+    unsigned long max = 0;
     if (strcmp(a, "--") == 0) {
       ++i;
       break;
     }
     if (a[0] != '-') break;
+    if (strcmp(a, "--no-sandbox") == 0) {
+      o->no_sandbox = 1;
+      ++i;
+      continue;
+    }
     if (i + 1 >= argc) return 0;
     if (strcmp(a, "--wall") == 0) {
       char* end;
@@ -113,9 +153,25 @@ static int parse_options(int argc, char** argv, struct options* o) {
       o->user = argv[i + 1];
     } else if (strcmp(a, "--chdir") == 0) {
       o->chdir = argv[i + 1];
+    } else if (strcmp(a, "--cpu") == 0) {
+      number = &o->limits.cpu_seconds;
+      max = 86400;
+    } else if (strcmp(a, "--mem") == 0) {
+      number = &o->limits.mem_mib;
+      max = 1UL << 22;
+    } else if (strcmp(a, "--procs") == 0) {
+      number = &o->limits.procs;
+      max = 1UL << 20;
+    } else if (strcmp(a, "--fsize") == 0) {
+      number = &o->limits.fsize_mib;
+      max = 1UL << 22;
+    } else if (strcmp(a, "--log-limit") == 0) {
+      number = &o->log_limit_mib;
+      max = 1UL << 12;
     } else {
       return 0;
     }
+    if (number != NULL && (*number = whole(argv[i + 1], max)) == 0) return 0;
     i += 2;
   }
   if (i >= argc) return 0;
@@ -125,57 +181,167 @@ static int parse_options(int argc, char** argv, struct options* o) {
 
 /* ****************************** The child ****************************** */
 
-/* Kills every process the program left and reaps them all. */
+/* Notes a reaped process: its usage, and whether it was the first. */
+static void reaped(struct run* r, pid_t pid, int status,
+                   const struct rusage* ru) {
+  usage_add(&r->usage, ru);
+  if (pid == r->child && !r->child_done) {
+    r->child_done = 1;
+    r->child_status = status;
+  }
+}
+
+/* Kills every process the program left and reaps them all. Only a process
+   not yet reaped is ever signalled: the first one (so its group too, whose
+   id it holds) and this subreaper's own children. In a sandbox, bwrap's
+   death ends the PID namespace, every process in it at once. */
 static void end_all(struct run* r) {
-  pid_t me = getpid();
   for (;;) {
     int status;
+    struct rusage ru;
     pid_t pid;
-    DIR* proc;
-    kill(-r->child, SIGKILL);
-    /* Orphans came to this subreaper; those in other groups die here. */
-    proc = opendir("/proc");
-    if (proc != NULL) {
-      struct dirent* d;
-      while ((d = readdir(proc)) != NULL) {
-        char path[300], buf[512];
-        int fd;
-        ssize_t n;
-        char* close_paren;
-        long ppid;
-        if (d->d_name[0] < '1' || d->d_name[0] > '9') continue;
-        snprintf(path, sizeof path, "/proc/%s/stat", d->d_name);
-        fd = open(path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) continue;
-        n = gp_read(fd, buf, sizeof buf - 1);
-        close(fd);
-        if (n <= 0) continue;
-        buf[n] = '\0';
-        close_paren = strrchr(buf, ')');
-        if (close_paren == NULL) continue;
-        if (sscanf(close_paren + 2, "%*c %ld", &ppid) == 1 && ppid == me)
-          kill((pid_t)atol(d->d_name), SIGKILL);
-      }
-      closedir(proc);
+    if (!r->child_done) {
+      if (r->sandboxed)
+        kill(r->child, SIGKILL);
+      else
+        kill(-r->child, SIGKILL);
     }
-    pid = waitpid(-1, &status, 0);
-    if (pid < 0 && errno == ECHILD) break;
-    if (pid == r->child && !r->child_done) {
-      r->child_done = 1;
-      r->child_status = status;
-    }
+    /* Orphans came to this subreaper (in a sandbox: bwrap's own child, were
+       bwrap gone first); those in other groups die here. */
+    signal_children(SIGKILL);
+    pid = wait4(-1, &status, __WALL, &ru);
+    if (pid < 0 && errno == EINTR) continue;
+    if (pid < 0) break;
+    reaped(r, pid, status, &ru);
   }
 }
 
 static void reap(struct run* r) {
   int status;
+  struct rusage ru;
   pid_t pid;
-  while ((pid = waitpid(-1, &status, WNOHANG)) > 0) {
-    if (pid == r->child) {
-      r->child_done = 1;
-      r->child_status = status;
+  while ((pid = wait4(-1, &status, WNOHANG | __WALL, &ru)) > 0)
+    reaped(r, pid, status, &ru);
+}
+
+/* Starts bwrap on the wire and lets its sandbox start the program once the
+   limits hold; 0, or 1 once the failure is said. */
+static int launch_sandboxed(struct run* r, int to_child[2], int from_child[2],
+                            int status[2], char** env) {
+  struct sandbox_entry system[SANDBOX_SYSTEM_MAX];
+  struct sandbox_spec spec;
+  struct sandbox_exec e;
+  char* bwrap = sandbox_find_bwrap();
+  char* path = resolve_program(r->opt.program[0]);
+  char** argv;
+  int info[2], block[2];
+  int program_fd, chdir_fd = -1;
+  struct stat st;
+  const char* base;
+  ssize_t n;
+  int err = 0;
+  if (bwrap == NULL)
+    return fail("bubblewrap is not installed",
+                "install it (apt-get install bubblewrap), or give "
+                "--no-sandbox to run the program without a sandbox");
+  if (path == NULL) {
+    free(bwrap);
+    return fail("cannot start the program", r->opt.program[0]);
+  }
+  program_fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (program_fd < 0 || fstat(program_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    free(bwrap);
+    if (program_fd >= 0) close(program_fd);
+    err = fail("cannot start the program", r->opt.program[0]);
+    free(path);
+    return err;
+  }
+  if (r->opt.chdir != NULL) {
+    chdir_fd = open(r->work_dir, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (chdir_fd < 0) {
+      free(bwrap);
+      free(path);
+      close(program_fd);
+      return fail("cannot use the working directory", strerror(errno));
     }
   }
+  base = strrchr(path, '/');
+  base = base != NULL ? base + 1 : path;
+  memset(&spec, 0, sizeof spec);
+  spec.system = system;
+  spec.n_system = sandbox_find_system(system, SANDBOX_SYSTEM_MAX);
+  spec.program_name = base;
+  /* Bound as it is when the user may run it; else a copy it may. */
+  spec.copy_program =
+      !((st.st_mode & S_IXOTH) ||
+        (st.st_uid == (r->as_user ? r->uid : geteuid()) &&
+         (st.st_mode & S_IXUSR)) ||
+        (st.st_gid == (r->as_user ? r->gid : getegid()) &&
+         (st.st_mode & S_IXGRP)));
+  spec.args = r->opt.program + 1;
+  spec.chdir_path = r->opt.chdir != NULL ? r->work_dir : NULL;
+  spec.tmpfs_bytes = (unsigned long long)r->opt.limits.fsize_mib << 20;
+  argv = sandbox_argv(&spec);
+  if (argv == NULL || pipe2(info, O_CLOEXEC) != 0 ||
+      pipe2(block, O_CLOEXEC) != 0) {
+    free(bwrap);
+    free(path);
+    free(argv);
+    close(program_fd);
+    if (chdir_fd >= 0) close(chdir_fd);
+    return fail("cannot start the sandbox", strerror(errno));
+  }
+  e.bwrap = bwrap;
+  e.argv = argv;
+  e.env = env;
+  e.in_fd = to_child[0];
+  e.out_fd = from_child[1];
+  e.errno_fd = status[1];
+  e.status_fd = info[1];
+  e.block_fd = block[0];
+  e.program_fd = program_fd;
+  e.chdir_fd = chdir_fd;
+  e.as_user = r->as_user;
+  e.uid = r->uid;
+  e.gid = r->gid;
+  e.manager = getpid();
+  r->sandboxed = 1;
+  r->child = fork();
+  if (r->child < 0) return fail("cannot start the program", strerror(errno));
+  if (r->child == 0) sandbox_exec(&e);
+  close(to_child[0]);
+  close(from_child[1]);
+  close(status[1]);
+  close(info[1]);
+  close(block[0]);
+  close(program_fd);
+  if (chdir_fd >= 0) close(chdir_fd);
+  free(bwrap);
+  free(path);
+  free(argv);
+  r->to_prog = to_child[1];
+  r->from_prog = from_child[0];
+  shutdown(to_child[1], SHUT_RD);
+  shutdown(from_child[0], SHUT_WR);
+  fcntl(r->to_prog, F_SETFL, O_NONBLOCK);
+  r->sb.bwrap = r->child;
+  r->sb.status_fd = info[0];
+  r->sb.block_fd = block[1];
+  n = gp_read(status[0], &err, sizeof err);
+  close(status[0]);
+  if (n == (ssize_t)sizeof err) {
+    end_all(r);
+    return fail("cannot start the sandbox", strerror(err));
+  }
+  if (sandbox_release(&r->sb, &r->opt.limits, 30, r->as_user, r->uid,
+                      r->gid) != 0) {
+    err = errno;
+    end_all(r);
+    return fail("cannot start the sandbox",
+                err != 0 ? strerror(err) : "bwrap ended early");
+  }
+  fcntl(r->sb.status_fd, F_SETFL, O_NONBLOCK);
+  return 0;
 }
 
 /* Starts the program on a fresh wire; 0, or 1 once the failure is said. */
@@ -187,8 +353,21 @@ static int launch(struct run* r) {
   ssize_t n;
   int err = 0;
   if (env == NULL) return fail("out of memory", NULL);
+  if (!r->opt.no_sandbox) {
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, to_child) != 0 ||
+        socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, from_child) != 0 ||
+        pipe2(status, O_CLOEXEC) != 0) {
+      free(env);
+      return fail("cannot make the wire", strerror(errno));
+    }
+    err = launch_sandboxed(r, to_child, from_child, status, env);
+    free(env);
+    return err;
+  }
   if (r->as_user)
-    path = copy_program(r->opt.program[0], r->work_dir, r->uid, r->gid);
+    path = r->copy_dir != NULL ? copy_program(r->opt.program[0], r->copy_dir,
+                                              r->uid, r->gid)
+                               : NULL;
   else
     path = resolve_program(r->opt.program[0]);
   if (path == NULL) {
@@ -215,6 +394,7 @@ static int launch(struct run* r) {
   start.in_fd = to_child[0];
   start.out_fd = from_child[1];
   start.status_fd = status[1];
+  start.limits = &r->opt.limits;
   r->child = fork();
   if (r->child < 0) return fail("cannot start the program", strerror(errno));
   if (r->child == 0) program_start(&start);
@@ -241,12 +421,33 @@ static int launch(struct run* r) {
 
 /* ****************************** The wire ****************************** */
 
-/* Appends the transcript's new bytes to the file that outlives a kill. */
+/* How much of the transcript stands: all of it, or past --log-limit, the
+   whole lines within it. */
+static size_t log_kept(const struct run* r, const char* log, size_t len) {
+  size_t limit = (size_t)r->opt.log_limit_mib << 20;
+  if (len <= limit) return len;
+  while (limit > 0 && log[limit - 1] != '\n') --limit;
+  return limit;
+}
+
+/* Appends the transcript's new bytes to the file that outlives a kill; a
+   write that fails (a full disk, the judge's file-size limit) ends the
+   run. */
 static void flush_partial(struct run* r) {
   size_t len;
   const char* log = gp_session_log(&r->s, &len);
+  if (len > 0 && !r->old_log_gone) {
+    /* The linked form empties rods.log at its first call: from then on no
+       earlier run's transcript may stand beside this run's. */
+    r->old_log_gone = 1;
+    if (r->old_log.present || r->old_log.link) unlink("rods.log");
+  }
+  if (len > (size_t)r->opt.log_limit_mib << 20) r->log_over = 1;
+  len = log_kept(r, log, len);
   if (r->partial_fd >= 0 && len > r->log_written) {
-    if (!gp_write_all(r->partial_fd, log + r->log_written, len - r->log_written)) {
+    if (!gp_write_all(r->partial_fd, log + r->log_written,
+                      len - r->log_written)) {
+      r->write_errno = errno != 0 ? errno : ENOSPC;
       close(r->partial_fd);
       r->partial_fd = -1;
     }
@@ -292,7 +493,7 @@ static int take_signal(struct run* r) {
 /* Serves requests until the run ends, the wire ends or the wall time runs
    out. Returns 0 normally, 1 when a signal stopped the manager. */
 static int serve(struct run* r, double deadline) {
-  while (r->s.outcome == GP_RUNNING) {
+  while (r->s.outcome == GP_RUNNING && !r->log_over && !r->write_errno) {
     struct pollfd p[3];
     int np = 0, timeout, wire = -1;
     double left = deadline - gp_now();
@@ -331,6 +532,7 @@ static int serve(struct run* r, double deadline) {
       }
       r->wire_len = (size_t)n;
       r->wire_used = 0;
+      r->heard = 1;
     }
     r->wire_used += gp_session_feed(&r->s, &r->pending, r->wire + r->wire_used,
                                     r->wire_len - r->wire_used, r->reply,
@@ -365,28 +567,123 @@ static int wait_child(struct run* r, double until) {
 
 /* ****************************** The run ****************************** */
 
+/* The program's first process ended by this signal, or 0. In a sandbox
+   bwrap passes it on as 128 + the signal's number. */
+static int end_signal(const struct run* r) {
+  int code;
+  if (!r->ended_alone) return 0;
+  if (!r->sandboxed)
+    return WIFSIGNALED(r->child_status) ? WTERMSIG(r->child_status) : 0;
+  if (!WIFEXITED(r->child_status)) return 0;
+  code = WEXITSTATUS(r->child_status);
+  return code > 128 && code < 128 + 65 ? code - 128 : 0;
+}
+
+static int end_status(const struct run* r) {
+  return WIFEXITED(r->child_status) ? WEXITSTATUS(r->child_status) : -1;
+}
+
+/* Which limit ended the run, by how the program ended; NULL: none. */
+static const char* limit_reached(const struct run* r, char* buf, size_t size) {
+  const struct sandbox_limits* l = &r->opt.limits;
+  int sig = end_signal(r);
+  if (r->log_over) {
+    snprintf(buf, size, "the transcript passed the log limit (--log-limit %lu "
+             "MiB)", r->opt.log_limit_mib);
+    return buf;
+  }
+  if (sig == SIGXCPU ||
+      (sig == SIGKILL && r->usage.cpu_seconds >= (double)l->cpu_seconds)) {
+    snprintf(buf, size, "the program reached the CPU limit (--cpu %lu s)",
+             l->cpu_seconds);
+    return buf;
+  }
+  if (sig == SIGXFSZ) {
+    snprintf(buf, size,
+             "the program reached the file-size limit (--fsize %lu MiB)",
+             l->fsize_mib);
+    return buf;
+  }
+  /* Past the limit an allocation fails, and a program then crashes or
+     stops on its runtime's error: near the limit, that was why. */
+  if ((sig != 0 || (r->ended_alone && end_status(r) != 0)) &&
+      r->usage.peak_kib >= (long)(l->mem_mib * 1024 * 3 / 4)) {
+    snprintf(buf, size, "the program reached the memory limit (--mem %lu MiB)",
+             l->mem_mib);
+    return buf;
+  }
+  return NULL;
+}
+
 static void describe_no_verdict(const struct run* r) {
-  if (r->killed_at_wall) {
+  char limit[128];
+  int sig = end_signal(r);
+  if (limit_reached(r, limit, sizeof limit) != NULL) {
+    fprintf(stderr, "%s: no verdict: %s before calling report\n", self, limit);
+  } else if (r->killed_at_wall) {
     fprintf(stderr,
             "%s: no verdict: the program ran out of wall time (%g s) "
             "before calling report\n",
             self, r->opt.wall);
-  } else if (r->ended_alone && WIFSIGNALED(r->child_status)) {
+  } else if (sig != 0) {
     fprintf(stderr,
             "%s: no verdict: the program crashed (%s) before calling "
             "report\n",
-            self, strsignal(WTERMSIG(r->child_status)));
+            self, strsignal(sig));
   } else if (r->ended_alone) {
     fprintf(stderr,
             "%s: no verdict: the program ended (exit status %d) without "
             "calling report\n",
-            self, WEXITSTATUS(r->child_status));
+            self, end_status(r));
   } else {
     fprintf(stderr,
             "%s: no verdict: the program closed the wire without calling "
             "report\n",
             self);
   }
+}
+
+/* One line at the end of every run that started: outcome, calls, usage. */
+static void summarize(const struct run* r) {
+  char outcome[32];
+  if (r->s.outcome == GP_REPORTED)
+    snprintf(outcome, sizeof outcome, "reported");
+  else if (r->s.outcome == GP_ERROR)
+    snprintf(outcome, sizeof outcome, "error %d", r->s.error);
+  else
+    snprintf(outcome, sizeof outcome, "no verdict");
+  fprintf(stderr,
+          "%s: summary: %s, %d rect calls, %.3f s CPU, %.1f MiB peak "
+          "memory\n",
+          self, outcome, r->s.count, r->usage.cpu_seconds,
+          (double)r->usage.peak_kib / 1024.0);
+}
+
+/* Whether user can open rods.in or list the case directory, tried as that
+   user: 1 it can, 0 it cannot, -1 the try failed. */
+static int user_reaches_case(uid_t uid, gid_t gid) {
+  char cwd[4096], path[4200];
+  pid_t pid;
+  int status;
+  if (getcwd(cwd, sizeof cwd) == NULL) return -1;
+  snprintf(path, sizeof path, "%s/rods.in", cwd);
+  pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    int fd;
+    DIR* d;
+    if (setgroups(0, NULL) != 0 || setgid(gid) != 0 || setuid(uid) != 0)
+      _exit(2);
+    fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) _exit(1);
+    d = opendir(cwd);
+    if (d != NULL && readdir(d) != NULL) _exit(1);
+    _exit(0);
+  }
+  while (waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) return -1;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) return -1;
+  return WEXITSTATUS(status);
 }
 
 static int setup_signals(struct run* r) {
@@ -400,12 +697,36 @@ static int setup_signals(struct run* r) {
   if (sigprocmask(SIG_BLOCK, &set, NULL) != 0) return 0;
   r->sig_fd = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
   signal(SIGPIPE, SIG_IGN);
+  /* A write past the judge's file-size limit fails; it never kills. */
+  signal(SIGXFSZ, SIG_IGN);
   return r->sig_fd >= 0;
 }
 
 static int make_work_dir(struct run* r) {
   if (r->opt.chdir != NULL) {
-    r->work_dir = strdup(r->opt.chdir);
+    r->work_dir = realpath(r->opt.chdir, NULL);
+    if (r->work_dir == NULL) return 0;
+    if (r->opt.no_sandbox && r->as_user) {
+      /* The program's copy never lands in the judge's directory: a rerun
+         there would meet it. */
+      const char* tmp = getenv("TMPDIR");
+      char* dir;
+      if (tmp == NULL || tmp[0] != '/') tmp = "/tmp";
+      dir = malloc(strlen(tmp) + 32);
+      if (dir == NULL) return 0;
+      sprintf(dir, "%s/gridprobe-copy-XXXXXX", tmp);
+      if (mkdtemp(dir) == NULL) {
+        free(dir);
+        return 0;
+      }
+      r->copy_dir = dir;
+      if (chown(dir, r->uid, r->gid) != 0) return 0;
+    }
+    return 1;
+  }
+  if (!r->opt.no_sandbox) {
+    /* A tmpfs of the sandbox's own: nothing to make, nothing to remove. */
+    r->work_dir = strdup(SANDBOX_WORK_DIR);
     return r->work_dir != NULL;
   }
   {
@@ -422,6 +743,7 @@ static int make_work_dir(struct run* r) {
     r->work_dir = dir;
     r->made_work_dir = 1;
     if (r->as_user && chown(dir, r->uid, r->gid) != 0) return 0;
+    if (r->as_user) r->copy_dir = strdup(dir);
   }
   return 1;
 }
@@ -436,7 +758,9 @@ static int prepare(struct run* r, int argc, char** argv) {
   if (!parse_options(argc, argv, &r->opt)) {
     fputs(
         "usage: gridprobe-manager run [--wall SECONDS] [--user NAME] "
-        "[--chdir DIR] -- PROGRAM [ARGS...]\n",
+        "[--chdir DIR] [--cpu SECONDS] [--mem MIB] [--procs N] "
+        "[--fsize MIB] [--log-limit MIB] [--no-sandbox] -- PROGRAM "
+        "[ARGS...]\n",
         stderr);
     return 1;
   }
@@ -447,11 +771,34 @@ static int prepare(struct run* r, int argc, char** argv) {
     if (r->uid == 0)
       return fail("--user must name a user other than root", r->opt.user);
     r->as_user = 1;
-  } else if (geteuid() == 0) {
+  } else if (geteuid() == 0 && r->opt.no_sandbox) {
     fprintf(stderr,
             "%s: warning: running as root without --user: the program can "
             "read the judge's files, the case included\n",
             self);
+  } else if (geteuid() == 0) {
+    fprintf(stderr,
+            "%s: warning: running as root without --user: the program runs "
+            "with root's uid in its sandbox\n",
+            self);
+  }
+  if (r->opt.no_sandbox && r->as_user) {
+    int reaches = user_reaches_case(r->uid, r->gid);
+    if (reaches != 0)
+      return fail(reaches > 0 ? "refusing to run without a sandbox"
+                              : "cannot test the case directory's access",
+                  reaches > 0 ? "the user can open rods.in or list the case "
+                                "directory; make it private (chmod 700 on "
+                                "the case directory) or drop --no-sandbox"
+                              : r->opt.user);
+  }
+  if (!r->opt.no_sandbox) {
+    char* bwrap = sandbox_find_bwrap();
+    if (bwrap == NULL)
+      return fail("bubblewrap is not installed",
+                  "install it (apt-get install bubblewrap), or give "
+                  "--no-sandbox to run the program without a sandbox");
+    free(bwrap);
   }
   if (prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) != 0)
     return fail("cannot become a subreaper", strerror(errno));
@@ -461,6 +808,11 @@ static int prepare(struct run* r, int argc, char** argv) {
   if (!read_copy("rods.in", &r->rods_in)) return fail("out of memory", NULL);
   if (!read_copy("rods.log", &r->old_log)) return fail("out of memory", NULL);
   /* fmemopen refuses an empty buffer: an empty file is one byte, read away. */
+  /* The linked form opens a directory and fails to read it: error 1. */
+  if (r->rods_in.dir) {
+    r->rods_in.present = 1;
+    r->rods_in.len = 0;
+  }
   in = r->rods_in.present
            ? fmemopen(r->rods_in.len ? r->rods_in.bytes : (char*)"x",
                       r->rods_in.len ? r->rods_in.len : 1, "r")
@@ -519,6 +871,18 @@ static enum play_end play(struct run* r) {
   end_all(r);
   close(r->from_prog);
   if (r->to_prog >= 0) close(r->to_prog);
+  if (r->sandboxed) {
+    int code;
+    int ran = sandbox_program_ended(&r->sb, &code);
+    close(r->sb.status_fd);
+    r->sb.status_fd = -1;
+    /* bwrap ended by itself, silent, with no program end to report: the
+       program never started (bwrap has said why). */
+    if (!stopped && r->ended_alone && !ran && !r->heard) {
+      fail("cannot start the program", r->opt.program[0]);
+      return NOT_STARTED;
+    }
+  }
   return stopped ? STOPPED : PLAYED;
 }
 
@@ -531,20 +895,50 @@ static int publish_outcome(struct run* r) {
   char out[GP_OUT_MAX];
   char line[128];
   const char* out_line;
-  if (r->s.outcome == GP_RUNNING) gp_session_no_report(&r->s);
-  out_len = gp_session_out(&r->s, out);
-  if (gp_session_log_touched(&r->s)) {
-    if (r->s.log_failed || !publish("rods.log", log, len))
-      code = fail("cannot write rods.log", strerror(errno));
-  } else {
-    restore("rods.log", &r->old_log);
+  char log_tmp[64] = "", out_tmp[64] = "";
+  if (r->write_errno != 0) {
+    errno = r->write_errno;
+    return fail("cannot write " PARTIAL_LOG, strerror(errno));
   }
-  if (out_len > 0) {
-    if (!publish("rods.out", out, out_len))
-      code = fail("cannot write rods.out", strerror(errno));
-  } else {
+  if (r->s.outcome == GP_RUNNING || r->log_over) {
+    gp_session_no_report(&r->s);
+    if (r->log_over) r->s.outcome = GP_NO_REPORT;
+  }
+  out_len = r->log_over ? 0 : gp_session_out(&r->s, out);
+  len = log_kept(r, log, len);
+  /* Both files are written aside first and renamed only when both are
+     whole: a failure leaves the case directory as it was, and the
+     transcript in the partial file. */
+  if (gp_session_log_touched(&r->s) &&
+      (r->s.log_failed || !stage("rods.log", log, len, log_tmp))) {
+    if (r->s.log_failed) errno = ENOMEM;
+    return fail("cannot write rods.log (the transcript is in " PARTIAL_LOG
+                ")",
+                strerror(errno));
+  }
+  if (out_len > 0 && !stage("rods.out", out, out_len, out_tmp)) {
+    int saved = errno;
+    if (log_tmp[0] != '\0') unlink(log_tmp);
+    return fail("cannot write rods.out (the transcript is in " PARTIAL_LOG ")",
+                strerror(saved));
+  }
+  if (log_tmp[0] != '\0' && rename(log_tmp, "rods.log") != 0) {
+    int saved = errno;
+    unlink(log_tmp);
+    if (out_tmp[0] != '\0') unlink(out_tmp);
+    return fail("cannot write rods.log (the transcript is in " PARTIAL_LOG
+                ")",
+                strerror(saved));
+  }
+  if (log_tmp[0] == '\0') restore("rods.log", &r->old_log);
+  if (out_tmp[0] != '\0' && rename(out_tmp, "rods.out") != 0) {
+    int saved = errno;
+    unlink(out_tmp);
+    return fail("cannot write rods.out (the transcript is in " PARTIAL_LOG ")",
+                strerror(saved));
+  }
+  if (out_len == 0)
     unlink("rods.out"); /* nothing but the program can have put it there */
-  }
   out_line = gp_session_stdout_line(&r->s, line, sizeof line);
   if (out_line != NULL) {
     fputs(out_line, stdout);
@@ -567,18 +961,25 @@ static int publish_outcome(struct run* r) {
 }
 
 static int run_with(struct run* r, int argc, char** argv) {
-  int code;
+  int code, kept_partial = 0;
   r->partial_fd = r->sig_fd = r->to_prog = r->from_prog = -1;
+  r->sb.status_fd = r->sb.block_fd = -1;
   code = prepare(r, argc, argv);
-  if (code != 0) return code;
+  if (code != 0) {
+    if (r->copy_dir != NULL) remove_tree(r->copy_dir);
+    return code;
+  }
   switch (play(r)) {
     case PLAYED:
       /* Every process of the program is gone: only now is anything
-         published. */
+         published. A failure keeps the partial transcript. */
       code = publish_outcome(r);
+      summarize(r);
+      if (code == 1) kept_partial = 1;
       break;
     case STOPPED:
       unlink("rods.out");
+      summarize(r);
       fprintf(stderr,
               "%s: stopped by a signal; the transcript so far is in %s\n", self,
               PARTIAL_LOG);
@@ -588,14 +989,17 @@ static int run_with(struct run* r, int argc, char** argv) {
       code = 1;
       break;
   }
-  if (code == 1) {
+  if (code == 1 && !kept_partial) {
     unlink(PARTIAL_LOG);
     unlink("rods.out");
   }
   if (r->partial_fd >= 0) close(r->partial_fd);
   r->partial_fd = -1;
-  restore("rods.in", &r->rods_in);
+  /* Only a program of the judge's own uid without a sandbox can have
+     changed rods.in; otherwise a change is the judge's, and stays. */
+  if (r->opt.no_sandbox && !r->as_user) restore("rods.in", &r->rods_in);
   if (r->made_work_dir) remove_tree(r->work_dir);
+  if (r->copy_dir != NULL && !r->made_work_dir) remove_tree(r->copy_dir);
   return r->bad_case ? 1 : code;
 }
 
@@ -606,10 +1010,13 @@ int run_main(int argc, char** argv) {
   code = run_with(r, argc, argv);
   if (r->partial_fd >= 0) close(r->partial_fd);
   if (r->sig_fd >= 0) close(r->sig_fd);
+  if (r->sb.status_fd >= 0) close(r->sb.status_fd);
+  if (r->sb.block_fd >= 0) close(r->sb.block_fd);
   gp_session_free(&r->s);
   free(r->rods_in.bytes);
   free(r->old_log.bytes);
   free(r->work_dir);
+  free(r->copy_dir);
   free(r);
   return code;
 }

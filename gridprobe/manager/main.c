@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "forms.h"
+#include "version.h"
 
 static int is_fifo(const char* path) {
   struct stat st;

@@ -5,6 +5,8 @@
 
 #include <sys/types.h>
 
+struct sandbox_limits;
+
 /* The uid and gid of a user named in the password file; 0 when none. */
 int find_user(const char* name, uid_t* uid, gid_t* gid);
 
@@ -37,6 +39,7 @@ struct program_start {
   int in_fd;      /* becomes its standard input: the replies */
   int out_fd;     /* becomes its standard output: the requests */
   int status_fd;  /* close-on-exec; a failed start writes its errno here */
+  const struct sandbox_limits* limits; /* set on itself before it starts */
 };
 
 /* In the forked child: becomes the program, alone in a process group of its

@@ -129,7 +129,10 @@ files run_split(const row& x, const char* driver,
   fs::path work = dir.path() / "case";
   prepare(x, work);
   write_file(dir.path() / "script", x.script);
-  std::vector<std::string> argv = {GRIDPROBE_MANAGER, "run"};
+  // The driver's script and returns are the test's files: its directory is
+  // the program's working directory, in the sandbox too.
+  std::vector<std::string> argv = {GRIDPROBE_MANAGER, "run", "--chdir",
+                                   dir.path().string()};
   argv.insert(argv.end(), options.begin(), options.end());
   argv.insert(argv.end(), {"--", driver, (dir.path() / "script").string(),
                            (dir.path() / "returns").string()});
@@ -199,8 +202,9 @@ TEST(SplitDifferences, CaseIsReadBeforeTheProgramStarts) {
   prepare(x, work);
   write_file(dir.path() / "script", x.script);
   run_result run = run_limited(
-      {GRIDPROBE_MANAGER, "run", "--", GRIDPROBE_SPLIT_C_DRIVER,
-       (dir.path() / "script").string(), (dir.path() / "returns").string()},
+      {GRIDPROBE_MANAGER, "run", "--chdir", dir.path().string(), "--",
+       GRIDPROBE_SPLIT_C_DRIVER, (dir.path() / "script").string(),
+       (dir.path() / "returns").string()},
       work, 30);
   EXPECT_TRUE(run.exited && run.exit_code == 0) << run.err;
   EXPECT_EQ(read_file(work / "rods.out"), "1\n2 3 2 7\n5 9 8 9\n");
@@ -287,8 +291,9 @@ TEST(BuildMistakes, LinkedProgramUnderTheManager) {
     fs::path work = dir.path() / "case";
     prepare(x, work);
     write_file(dir.path() / "script", x.script);
+    // --chdir: the driver's script must be in reach inside the sandbox.
     run_result run = run_limited(
-        {GRIDPROBE_MANAGER, "run", "--", driver,
+        {GRIDPROBE_MANAGER, "run", "--chdir", dir.path().string(), "--", driver,
          (dir.path() / "script").string(), (dir.path() / "returns").string()},
         work, 30);
     EXPECT_TRUE(run.exited && run.exit_code == 0) << run.err;
