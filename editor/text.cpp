@@ -32,6 +32,7 @@ block empty_block() {
   b.len = 0;
   b.idx = 0;
   b.cap = kLocal;
+  b.gap = 0;
   return b;
 }
 
@@ -39,8 +40,10 @@ void release(block& b) {
   if (b.cap > kLocal) std::free(b.slots.heap);
 }
 
-// Gives b room for cap characters (at least its len), keeping them.
+// Gives b room for cap characters (at least its len), keeping them; the
+// gap ends up after the last of them.
 void set_cap(block& b, int32_t cap) {
+  b.move_gap(b.len);
   if (cap <= kLocal) {
     if (b.cap > kLocal) {
       char* heap = b.slots.heap;
@@ -64,6 +67,7 @@ block new_block(int32_t len) {
   block b = empty_block();
   set_cap(b, len);
   b.len = len;
+  b.gap = len;
   return b;
 }
 
@@ -111,6 +115,7 @@ void text::clear() {
     delete c;
   }
   chunks.clear();
+  here_start = 0;
   changed_from(0);
 }
 
@@ -271,10 +276,14 @@ text::place text::locate(int32_t i) {
 }
 
 void text::set_len(place p, int32_t len) {
-  chunk* c = chunks[size_t(p.chunk)];
-  int32_t change = len - c->b[p.slot].len;
-  c->b[p.slot].len = len;
-  c->chars += change;
+  block& b = at(p);
+  int32_t change = len - b.len;
+  b.len = len;
+  chars_changed(p, change);
+}
+
+void text::chars_changed(place p, int32_t change) {
+  chunks[size_t(p.chunk)]->chars += change;
   total += change;
   counts_changed(size_t(p.chunk), 0, change);
 }
@@ -307,6 +316,33 @@ void text::Move(int32_t p) {
   // Out of range goes to the nearest end instead of outside the tables.
   if (p < 0) p = 0;
   if (p > total) p = total;
+  // Typing moves within the cursor's block or to a neighbour: no search. A
+  // non-empty block that holds the character at p is the last to start at
+  // or before p.
+  const chunk* h = chunks[size_t(here.chunk)];
+  int32_t rel = p - here_start;
+  int32_t len = h->b[here.slot].len;
+  if (rel >= 0 && rel < len) {
+    off = rel;
+    return;
+  }
+  if (rel == len && here.slot + 1 < h->n && h->b[here.slot + 1].len > 0) {
+    ++here.slot;
+    ++cur;
+    here_start = p;
+    off = 0;
+    return;
+  }
+  if (rel < 0 && here.slot > 0) {
+    int32_t before = h->b[here.slot - 1].len;
+    if (rel >= -before) {
+      --here.slot;
+      --cur;
+      here_start -= before;
+      off = rel + before;
+      return;
+    }
+  }
   refresh_starts();
   size_t j = chunk_of_position(p);
   const chunk* c = chunks[j];
@@ -319,6 +355,7 @@ void text::Move(int32_t p) {
   }
   here = place{int32_t(j), slot};
   cur = first_of(j) + slot;
+  here_start = s;
   off = p - s;
 }
 
@@ -327,11 +364,12 @@ char* text::bufchar() {
     place p = here;
     int32_t i = cur;
     if (!next_filled(p, i)) return nullptr;  // end of text: cursor unchanged
+    here_start += off;  // only empty blocks lie between
     here = p;
     cur = i;
     off = 0;
   }
-  return at(here).data() + off;
+  return at(here).slot(off);
 }
 
 void text::Next() {
@@ -346,6 +384,7 @@ void text::Prev() {
     here = p;
     cur = i;
     off = at(p).len;
+    here_start -= off;  // only empty blocks lie between
   }
   --off;
 }
@@ -362,7 +401,9 @@ void text::Get(int32_t n) {
       continue;
     }
     int32_t run = std::min(n, b.len - o);
-    put_run(b.data() + o, run);
+    // Up to the gap, then after it: the characters of one side lie together.
+    if (o < b.gap) run = std::min(run, b.gap - o);
+    put_run(b.slot(o), run);
     o += run;
     n -= run;
   }
@@ -377,8 +418,10 @@ void text::insertblank(int32_t n) {
     int32_t o = off;
     if (n <= block_chars - L) {
       reserve(B, L + n);
-      if (o < L) std::memmove(B.data() + o + n, B.data() + o, size_t(L - o));
+      // The new slots are the gap's first ones: overwrite fills them in place.
+      B.move_gap(o);
       set_len(here, L + n);
+      B.gap = o + n;
       return;
     }
     bool split = o < L;
@@ -397,11 +440,15 @@ void text::insertblank(int32_t n) {
     if (r > 0) staged.push_back(new_block(r));
     if (split) {
       block tail = new_block(L - o);
-      std::memcpy(tail.data(), B.data() + o, size_t(L - o));
+      B.move_gap(o);  // the characters after o now lie together at the end
+      std::memcpy(tail.data(), B.data() + o + (B.cap - L), size_t(L - o));
       staged.push_back(tail);
       int32_t filled = rest == 0 ? o + n : block_chars;
+      B.len = o;  // what stays in B lies before the gap
       reserve(B, filled);
-      set_len(here, filled);
+      B.len = filled;
+      B.gap = filled;
+      chars_changed(here, filled - L);
       shrink(B);
     }
     here = insert_after(here, staged.data(), k);
@@ -469,6 +516,7 @@ void text::overwrite(int32_t n) {
       continue;
     }
     int32_t run = std::min(n, b.len - o);
+    // Right after insertblank these slots lie before the gap, in place.
     read_text(b.data() + o, run);
     o += run;
     n -= run;
@@ -493,13 +541,20 @@ void text::Delete(int32_t n) {
   int32_t o = off;
   if (o < L) {
     if (n <= L - o) {
-      if (n < L - o)
-        std::memmove(B.data() + o, B.data() + o + n, size_t(L - o - n));
+      // The gap takes the deleted characters in, from whichever of its ends
+      // is nearer.
+      if (std::abs(o + n - B.gap) < std::abs(o - B.gap)) {
+        B.move_gap(o + n);
+        B.gap = o;
+      } else {
+        B.move_gap(o);
+      }
       set_len(here, L - n);
       shrink(B);
       return;
     }
     n -= L - o;
+    B.move_gap(o);
     set_len(here, o);
     shrink(B);
   }
@@ -517,19 +572,23 @@ void text::Delete(int32_t n) {
   }
   if (!to_end && n > 0) {
     block& E = at(p);
-    std::memmove(E.data(), E.data() + n, size_t(E.len - n));
+    E.move_gap(n);
+    E.gap = 0;  // the gap swallows the first n characters
     set_len(p, E.len - n);
     shrink(E);
   }
+  int32_t at_position = here_start + off;
   remove_range(first, p, to_end);
   if (to_end) {
     cur = nblk - 1;
     here = locate(cur);
     off = at(here).len;
+    here_start = total - off;
   } else {
     cur = first_index;
     here = locate(cur);
     off = 0;
+    here_start = at_position;
   }
 }
 
@@ -614,8 +673,10 @@ void text::repack(int32_t pending) {
         }
         if (out.cap < block_chars) set_cap(out, block_chars);
         int32_t run = std::min(b.len - done, block_chars - out.len);
-        std::memcpy(out.data() + out.len, b.data() + done, size_t(run));
+        if (done < b.gap) run = std::min(run, b.gap - done);
+        std::memcpy(out.data() + out.len, b.slot(done), size_t(run));
         out.len += run;
+        out.gap = out.len;
         done += run;
       }
       release(c->b[s]);
@@ -627,6 +688,9 @@ void text::repack(int32_t pending) {
     emit();
   }
   limit = repacked_limit(limit, nblk, pending, block_chars);
+  here = place{0, 0};
+  cur = 0;
+  here_start = 0;
   Move(p);
 }
 
