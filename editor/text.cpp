@@ -649,9 +649,19 @@ void text::repack(int32_t pending) {
   changed_from(0);
   nblk = 0;
   block out = empty_block();
+  // The old text's full-size slots and chunks serve the new one as they
+  // come free: a repack allocates almost nothing.
+  std::vector<char*> spare_slots;
+  std::vector<chunk*> spare_chunks;
   auto emit = [&] {
     if (chunks.empty() || chunks.back()->n == kChunk) {
-      chunk* c = new chunk;
+      chunk* c;
+      if (spare_chunks.empty()) {
+        c = new chunk;
+      } else {
+        c = spare_chunks.back();
+        spare_chunks.pop_back();
+      }
       c->n = 0;
       c->chars = 0;
       chunks.push_back(c);
@@ -665,13 +675,28 @@ void text::repack(int32_t pending) {
   for (chunk* c : old) {
     for (int32_t s = 0; s < c->n; ++s) {
       const block& b = c->b[s];
+      if (out.len == 0 && out.cap <= kLocal && b.len == block_chars) {
+        out = b;  // a full block at a block boundary stays as it is
+        emit();
+        out = empty_block();
+        continue;
+      }
       int32_t done = 0;
       while (done < b.len) {
         if (out.len == block_chars) {
           emit();
           out = empty_block();
         }
-        if (out.cap < block_chars) set_cap(out, block_chars);
+        if (out.cap < block_chars) {
+          if (out.len == 0 && !spare_slots.empty()) {
+            release(out);
+            out.slots.heap = spare_slots.back();
+            out.cap = block_chars;
+            spare_slots.pop_back();
+          } else {
+            set_cap(out, block_chars);
+          }
+        }
         int32_t run = std::min(b.len - done, block_chars - out.len);
         if (done < b.gap) run = std::min(run, b.gap - done);
         std::memcpy(out.data() + out.len, b.slot(done), size_t(run));
@@ -679,14 +704,19 @@ void text::repack(int32_t pending) {
         out.gap = out.len;
         done += run;
       }
-      release(c->b[s]);
+      if (b.cap == block_chars && block_chars > kLocal)
+        spare_slots.push_back(c->b[s].slots.heap);
+      else
+        release(c->b[s]);
     }
-    delete c;
+    spare_chunks.push_back(c);
   }
   if (out.len > 0 || chunks.empty()) {
     set_cap(out, out.len);
     emit();
   }
+  for (char* slots : spare_slots) std::free(slots);
+  for (chunk* c : spare_chunks) delete c;
   limit = repacked_limit(limit, nblk, pending, block_chars);
   here = place{0, 0};
   cur = 0;
