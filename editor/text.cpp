@@ -27,6 +27,82 @@ char* allocate(char* old, int32_t cap) {
   return static_cast<char*>(fresh);
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+#define TEXT_CHECKED_SLOTS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TEXT_CHECKED_SLOTS 1
+#endif
+#endif
+#ifdef TEXT_CHECKED_SLOTS
+#include <sanitizer/asan_interface.h>
+constexpr size_t kRedzone = 64;  // an overrun reaches poisoned bytes
+void poison(const char* p, size_t n) { ASAN_POISON_MEMORY_REGION(p, n); }
+void unpoison(const char* p, size_t n) { ASAN_UNPOISON_MEMORY_REGION(p, n); }
+#else
+constexpr size_t kRedzone = 0;
+void poison(const char*, size_t) {}
+void unpoison(const char*, size_t) {}
+#endif
+
+// Slots of full capacity, which big texts are made of, come from large
+// arenas, so that the kernel can back them with few large pages instead of
+// one fault per page, and go back to a free list for the next block. The
+// pool outlives every text, the global one included.
+class full_slots {
+ public:
+  static constexpr size_t kArenaBytes = size_t(2) << 20;
+  static constexpr size_t kSlotBytes =
+      (size_t(TEXT_BLOCK_CHARS) + kRedzone + 15) / 16 * 16;
+
+  char* take() {
+    char* s;
+    if (!free_list_.empty()) {
+      s = free_list_.back();
+      free_list_.pop_back();
+    } else {
+      if (size_t(end_ - next_) < kSlotBytes) {
+        size_t bytes = std::max(kArenaBytes, kSlotBytes);
+        // A small text keeps to small pages: the first arena is not
+        // backed by large ones.
+        next_ = static_cast<char*>(text_arena(bytes, arenas_++ > 0));
+        if (next_ == nullptr) throw std::bad_alloc();
+        end_ = next_ + bytes;
+        poison(next_, bytes);
+      }
+      s = next_;
+      next_ += kSlotBytes;
+    }
+    unpoison(s, size_t(TEXT_BLOCK_CHARS));
+    return s;
+  }
+  void give_back(char* s) {
+    free_list_.push_back(s);
+    poison(s, size_t(TEXT_BLOCK_CHARS));
+  }
+
+ private:
+  std::vector<char*> free_list_;
+  char* next_ = nullptr;
+  char* end_ = nullptr;
+  int arenas_ = 0;
+};
+
+full_slots& pool() {
+  static full_slots* p = new full_slots;  // never destroyed: see above
+  return *p;
+}
+
+// Whether slots of this capacity come from the pool.
+bool pooled(int32_t cap) { return cap == TEXT_BLOCK_CHARS && cap > kLocal; }
+
+void drop_slots(char* heap, int32_t cap) {
+  if (pooled(cap))
+    pool().give_back(heap);
+  else
+    std::free(heap);
+}
+
 block empty_block() {
   block b;
   b.len = 0;
@@ -37,7 +113,7 @@ block empty_block() {
 }
 
 void release(block& b) {
-  if (b.cap > kLocal) std::free(b.slots.heap);
+  if (b.cap > kLocal) drop_slots(b.slots.heap, b.cap);
 }
 
 // Gives b room for cap characters (at least its len), keeping them; the
@@ -48,16 +124,18 @@ void set_cap(block& b, int32_t cap) {
     if (b.cap > kLocal) {
       char* heap = b.slots.heap;
       if (b.len > 0) std::memcpy(b.slots.local, heap, size_t(b.len));
-      std::free(heap);
+      drop_slots(heap, b.cap);
     }
     b.cap = kLocal;
     return;
   }
-  if (b.cap > kLocal) {
+  if (cap == b.cap) return;
+  if (b.cap > kLocal && !pooled(b.cap) && !pooled(cap)) {
     b.slots.heap = allocate(b.slots.heap, cap);
   } else {
-    char* heap = allocate(nullptr, cap);
-    if (b.len > 0) std::memcpy(heap, b.slots.local, size_t(b.len));
+    char* heap = pooled(cap) ? pool().take() : allocate(nullptr, cap);
+    if (b.len > 0) std::memcpy(heap, b.data(), size_t(b.len));
+    if (b.cap > kLocal) drop_slots(b.slots.heap, b.cap);
     b.slots.heap = heap;
   }
   b.cap = cap;
@@ -649,9 +727,8 @@ void text::repack(int32_t pending) {
   changed_from(0);
   nblk = 0;
   block out = empty_block();
-  // The old text's full-size slots and chunks serve the new one as they
-  // come free: a repack allocates almost nothing.
-  std::vector<char*> spare_slots;
+  // The old text's chunks serve the new one as they come free, as its
+  // full-size slots do through their pool.
   std::vector<chunk*> spare_chunks;
   auto emit = [&] {
     if (chunks.empty() || chunks.back()->n == kChunk) {
@@ -687,16 +764,7 @@ void text::repack(int32_t pending) {
           emit();
           out = empty_block();
         }
-        if (out.cap < block_chars) {
-          if (out.len == 0 && !spare_slots.empty()) {
-            release(out);
-            out.slots.heap = spare_slots.back();
-            out.cap = block_chars;
-            spare_slots.pop_back();
-          } else {
-            set_cap(out, block_chars);
-          }
-        }
+        if (out.cap < block_chars) set_cap(out, block_chars);
         int32_t run = std::min(b.len - done, block_chars - out.len);
         if (done < b.gap) run = std::min(run, b.gap - done);
         std::memcpy(out.data() + out.len, b.slot(done), size_t(run));
@@ -704,10 +772,7 @@ void text::repack(int32_t pending) {
         out.gap = out.len;
         done += run;
       }
-      if (b.cap == block_chars && block_chars > kLocal)
-        spare_slots.push_back(c->b[s].slots.heap);
-      else
-        release(c->b[s]);
+      release(c->b[s]);
     }
     spare_chunks.push_back(c);
   }
@@ -715,7 +780,6 @@ void text::repack(int32_t pending) {
     set_cap(out, out.len);
     emit();
   }
-  for (char* slots : spare_slots) std::free(slots);
   for (chunk* c : spare_chunks) delete c;
   limit = repacked_limit(limit, nblk, pending, block_chars);
   here = place{0, 0};

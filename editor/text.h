@@ -34,6 +34,11 @@ inline int32_t repacked_limit(int32_t limit, int32_t blocks, int32_t pending,
   return limit;
 }
 
+// Memory for the text's full-size blocks, in large pieces that the kernel
+// may back with large pages when asked; null when there is none. From the
+// editor's platform layer.
+void* text_arena(size_t bytes, bool large_pages);
+
 // One block of text. Its slots are allocated by what it holds, up to the
 // logical capacity TEXT_BLOCK_CHARS; the smallest sit in the record itself.
 // The slots are a small gap buffer: characters 0 to gap-1 fill the first
