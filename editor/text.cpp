@@ -141,6 +141,15 @@ void set_cap(block& b, int32_t cap) {
   b.cap = cap;
 }
 
+// Runs of a few characters, as typing leaves them, cost no library call.
+inline void copy_chars(char* to, const char* from, int32_t n) {
+  if (n <= 16) {
+    for (int32_t i = 0; i < n; ++i) to[i] = from[i];
+  } else {
+    std::memcpy(to, from, size_t(n));
+  }
+}
+
 block new_block(int32_t len) {
   block b = empty_block();
   set_cap(b, len);
@@ -513,6 +522,11 @@ void text::insertblank(int32_t n) {
       repack(n);
       continue;
     }
+    chunk* c = chunks[size_t(here.chunk)];
+    if (k == 1 && split && rest == 0 && c->n < kChunk && o + n <= B.cap) {
+      split_in_place(B, c, L, o, n);
+      return;
+    }
     staged.clear();
     for (int32_t i = 0; i < q; ++i) staged.push_back(new_block(block_chars));
     if (r > 0) staged.push_back(new_block(r));
@@ -532,6 +546,40 @@ void text::insertblank(int32_t n) {
     here = insert_after(here, staged.data(), k);
     return;
   }
+}
+
+// Typing before the last characters of a full block: the gap fits in B's
+// slots once the characters after the cursor go to a tail, which is written
+// straight into the record after B, in B's chunk, which has room for it.
+void text::split_in_place(block& B, chunk* c, int32_t L, int32_t o,
+                          int32_t n) {
+  int32_t moved = L - o;
+  char* heap = moved > kLocal ? allocate(nullptr, moved) : nullptr;
+  B.move_gap(o);  // the characters after o now lie together at the end
+  const char* from = B.data() + o + (B.cap - L);
+  int32_t slot = here.slot;
+  std::memmove(&c->b[slot + 2], &c->b[slot + 1],
+               size_t(c->n - slot - 1) * sizeof(block));
+  block& T = c->b[slot + 1];
+  T.len = moved;
+  T.idx = 0;
+  T.gap = moved;
+  if (heap != nullptr) {
+    T.cap = moved;
+    T.slots.heap = heap;
+  } else {
+    T.cap = kLocal;
+  }
+  copy_chars(T.data(), from, moved);
+  ++c->n;
+  ++nblk;
+  B.len = o + n;  // B's record did not move
+  B.gap = o + n;
+  // The tail's characters were B's: the text grew by the gap alone.
+  c->chars += n;
+  total += n;
+  counts_changed(size_t(here.chunk), 1, n);
+  shrink(B);
 }
 
 text::place text::insert_after(place p, const block* fresh, int32_t k) {
@@ -767,7 +815,7 @@ void text::repack(int32_t pending) {
         if (out.cap < block_chars) set_cap(out, block_chars);
         int32_t run = std::min(b.len - done, block_chars - out.len);
         if (done < b.gap) run = std::min(run, b.gap - done);
-        std::memcpy(out.data() + out.len, b.slot(done), size_t(run));
+        copy_chars(out.data() + out.len, b.slot(done), run);
         out.len += run;
         out.gap = out.len;
         done += run;

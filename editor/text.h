@@ -142,6 +142,7 @@ class text {
   void chars_changed(place p, int32_t change);
   void reserve(block& b, int32_t need);
   place insert_after(place p, const block* fresh, int32_t k);
+  void split_in_place(block& B, chunk* c, int32_t L, int32_t o, int32_t n);
   void remove_range(place first, place last, bool to_end);
   void merge_at(size_t i);
   void repack(int32_t pending);
