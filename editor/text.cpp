@@ -413,12 +413,19 @@ void text::Move(int32_t p) {
     off = rel;
     return;
   }
-  if (rel == len && here.slot + 1 < h->n && h->b[here.slot + 1].len > 0) {
-    ++here.slot;
-    ++cur;
-    here_start = p;
-    off = 0;
-    return;
+  if (rel == len) {
+    if (here.slot + 1 < h->n) {
+      if (h->b[here.slot + 1].len > 0) {
+        ++here.slot;
+        ++cur;
+        here_start = p;
+        off = 0;
+        return;
+      }
+    } else if (size_t(here.chunk) + 1 == chunks.size()) {
+      off = rel;  // the end of the text, in its last block
+      return;
+    }
   }
   if (rel < 0 && here.slot > 0) {
     int32_t before = h->b[here.slot - 1].len;
