@@ -658,6 +658,19 @@ void text::overwrite(int32_t n) {
 
 void text::Insert(int32_t n) {
   if (n <= 0) return;
+  // Typing: one character into a block with a free slot is insertblank's
+  // first case and overwrite's one step, done at once.
+  if (n == 1 && total < max_chars) {
+    block& B = at(here);
+    if (B.len < B.cap && B.len < block_chars) {
+      B.move_gap(off);
+      read_text(B.data() + off, 1);
+      ++B.len;
+      ++B.gap;
+      chars_changed(here, 1);
+      return;
+    }
+  }
   // Positions are 32-bit: characters past the limit are read and dropped.
   int32_t fit = std::min(n, max_chars - total);
   if (fit > 0) {

@@ -122,7 +122,7 @@ class source {
 
 // "%d" at p: 1 a number, 0 none, -1 the buffer ended inside it and more
 // bytes may follow.
-int number(const unsigned char*& p, const unsigned char* end, bool more,
+inline __attribute__((always_inline)) int number(const unsigned char*& p, const unsigned char* end, bool more,
            int32_t& v) {
   while (space(*p)) ++p;
   if (p >= end) {
@@ -155,7 +155,7 @@ int number(const unsigned char*& p, const unsigned char* end, bool more,
 
 // Passes n characters that are not newlines; returns how many are left
 // when the buffer ran out.
-int64_t skip_text(const unsigned char*& p, const unsigned char* end, int64_t n) {
+inline __attribute__((always_inline)) int64_t skip_text(const unsigned char*& p, const unsigned char* end, int64_t n) {
   if (n == 1) {
     while (*p == '\n') ++p;
     if (p < end) {
