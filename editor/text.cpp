@@ -176,14 +176,6 @@ void put_run(const char* bytes, int32_t n) {
 #endif
 }
 
-void put_newline() {
-#if defined(__GLIBC__)
-  putc_unlocked('\n', FO);
-#else
-  std::putc('\n', FO);
-#endif
-}
-
 }  // namespace
 
 text::text() {
@@ -487,6 +479,11 @@ void text::Get(int32_t n) {
   place p = here;
   int32_t index = cur;
   int32_t o = off;
+  // A short line is gathered first and written in one call with its newline;
+  // a long one goes out run by run.
+  char line[64];
+  int32_t held = 0;
+  const bool gather = n < int32_t(sizeof line);
   while (n > 0) {
     const block& b = at(p);
     if (o == b.len) {
@@ -497,11 +494,17 @@ void text::Get(int32_t n) {
     int32_t run = std::min(n, b.len - o);
     // Up to the gap, then after it: the characters of one side lie together.
     if (o < b.gap) run = std::min(run, b.gap - o);
-    put_run(b.slot(o), run);
+    if (gather) {
+      copy_chars(line + held, b.slot(o), run);
+      held += run;
+    } else {
+      put_run(b.slot(o), run);
+    }
     o += run;
     n -= run;
   }
-  put_newline();
+  line[held++] = '\n';
+  put_run(line, held);
 }
 
 void text::insertblank(int32_t n) {
