@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # run.sh BUILD_DIR [scale]: generates the editor workloads and times the editor
-# against the std::string, rope and gap buffer baselines and the parse floor.
+# against the std::string, rope and gap buffer baselines, the editor's own
+# reader over a text that is only counted (parse), and the floor.
 # Env: SEED (1), RUNS (3), WORKLOADS ("W1 W2 W3 W4 W5 W6 H1 H2 H3 H4"), KEEP=1 keeps the
 # scratch directory, TIMEOUT seconds per run (600).
 set -euo pipefail
