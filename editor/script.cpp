@@ -16,14 +16,25 @@ namespace {
 static_assert(SCRIPT_BUFFER_BYTES >= 2, "a held CR needs a byte beside it");
 
 #ifndef _WIN32
-// Windows text mode: CR LF reads as LF; a lone CR is an ordinary byte.
+// Windows text mode: CR LF reads as LF; a lone CR is an ordinary byte. The
+// bytes between CRs move as whole runs.
 size_t drop_cr_before_lf(unsigned char* bytes, size_t n) {
   void* cr = std::memchr(bytes, '\r', n);
   if (cr == nullptr) return n;
   size_t kept = size_t(static_cast<unsigned char*>(cr) - bytes);
-  for (size_t i = kept; i < n; ++i) {
-    if (bytes[i] == '\r' && i + 1 < n && bytes[i + 1] == '\n') continue;
-    bytes[kept++] = bytes[i];
+  size_t i = kept;
+  while (i < n) {  // bytes[i] is a CR
+    if (i + 1 < n && bytes[i + 1] == '\n')
+      ++i;
+    else
+      bytes[kept++] = bytes[i++];
+    void* next = std::memchr(bytes + i, '\r', n - i);
+    size_t run = next != nullptr
+                     ? size_t(static_cast<unsigned char*>(next) - (bytes + i))
+                     : n - i;
+    std::memmove(bytes + kept, bytes + i, run);
+    kept += run;
+    i += run;
   }
   return kept;
 }
