@@ -612,7 +612,7 @@ int main(int argc, char** argv) {
         int b = std::strcmp(g->baseline, "fastest") == 0 ? fastest
                                                          : find(g->baseline);
         char buf[64];
-        std::snprintf(buf, sizeof buf, "<= %.1fx %s", g->limit, g->baseline);
+        std::snprintf(buf, sizeof buf, "<= %.2fx %s", g->limit, g->baseline);
         goal_text = buf;
         if (b >= 0 && !results[w][static_cast<size_t>(b)].walls.empty()) {
           const outcome& base = results[w][static_cast<size_t>(b)];
