@@ -2,6 +2,9 @@
 #include "driver.h"
 
 #include <fcntl.h>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +28,20 @@ int32_t ti = 0;
 int32_t tn = 0;
 
 void run_commands(text& x) { run_script(x); }
+
+void* text_arena(size_t bytes, bool large_pages) {
+#if defined(__linux__)
+  const size_t huge_page = size_t(2) << 20;
+  void* p = nullptr;
+  if (posix_memalign(&p, huge_page, bytes) != 0) return nullptr;
+  // One fault for each large page instead of one for each 4 KB.
+  if (large_pages) madvise(p, bytes, MADV_HUGEPAGE);
+  return p;
+#else
+  (void)large_pages;
+  return std::malloc(bytes);
+#endif
+}
 
 namespace {
 

@@ -21,8 +21,8 @@ void run_script(Editor& x) {
   unsigned char word = 0;
   int32_t number = 0;
   for (ti = 0; ti < tn; ++ti) {
-    if (!read_word(word)) break;  // end of input: no stale command reruns
-    bool numbered = read_number(number);
+    bool numbered;
+    if (!read_command(word, number, numbered)) break;  // no stale reruns
     switch (word) {
       case 'D':
         if (numbered) x.Delete(number);

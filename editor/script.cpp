@@ -16,21 +16,40 @@ namespace {
 static_assert(SCRIPT_BUFFER_BYTES >= 2, "a held CR needs a byte beside it");
 
 #ifndef _WIN32
-// Windows text mode: CR LF reads as LF; a lone CR is an ordinary byte.
+// Windows text mode: CR LF reads as LF; a lone CR is an ordinary byte. The
+// bytes between CRs move as whole runs.
 size_t drop_cr_before_lf(unsigned char* bytes, size_t n) {
   void* cr = std::memchr(bytes, '\r', n);
   if (cr == nullptr) return n;
   size_t kept = size_t(static_cast<unsigned char*>(cr) - bytes);
-  for (size_t i = kept; i < n; ++i) {
-    if (bytes[i] == '\r' && i + 1 < n && bytes[i + 1] == '\n') continue;
-    bytes[kept++] = bytes[i];
+  size_t i = kept;
+  while (i < n) {  // bytes[i] is a CR
+    if (i + 1 < n && bytes[i + 1] == '\n')
+      ++i;
+    else
+      bytes[kept++] = bytes[i++];
+    void* next = std::memchr(bytes + i, '\r', n - i);
+    size_t run = next != nullptr
+                     ? size_t(static_cast<unsigned char*>(next) - (bytes + i))
+                     : n - i;
+    std::memmove(bytes + kept, bytes + i, run);
+    kept += run;
+    i += run;
   }
   return kept;
 }
 #endif
 
+// Ends the buffered bytes at `have` and puts the sentinels after them.
+void set_end(size_t have) {
+  script_in.next = script_in.buffer;
+  script_in.end = script_in.buffer + have;
+  script_in.buffer[have] = ' ';
+  script_in.buffer[have + 1] = 'x';
+}
+
 bool refill() {
-  script_in.next = script_in.end = script_in.buffer;
+  set_end(0);
   size_t have = 0;
   if (script_in.held_cr) {
     script_in.buffer[0] = '\r';
@@ -40,7 +59,7 @@ bool refill() {
     return false;
   }
   if (!script_in.input_done) {
-    size_t want = sizeof script_in.buffer - have;
+    size_t want = SCRIPT_BUFFER_BYTES - have;
     size_t got = std::fread(script_in.buffer + have, 1, want, F);
     if (got < want) {
       script_in.input_done = true;
@@ -61,7 +80,7 @@ bool refill() {
     --have;
   }
 #endif
-  script_in.end = script_in.buffer + have;
+  set_end(have);
   if (have == 0) return refill();
   return true;
 }
@@ -71,10 +90,9 @@ inline int peek() {
   return *script_in.next;
 }
 
-// isspace() of the C locale, which is what "%s" and "%d" skip.
-inline bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool is_space(int c) { return c != EOF && script_space((unsigned char)c); }
 
-inline bool is_digit(int c) { return c >= '0' && c <= '9'; }
+inline bool is_digit(int c) { return c != EOF && script_digit((unsigned char)c); }
 
 void skip_space() {
   for (;;) {
@@ -88,7 +106,7 @@ void skip_space() {
 
 int script_start(FILE* stream) {
   F = stream;
-  script_in.next = script_in.end = script_in.buffer;
+  set_end(0);
   script_in.input_done = F == nullptr;
   script_in.held_cr = false;
   script_in.read_errno = 0;
@@ -116,7 +134,7 @@ char Getchar() {
   return static_cast<char>(c);
 }
 
-int32_t read_text(char* out, int32_t n) {
+int32_t read_text_run(char* out, int32_t n) {
   int32_t want = n;
   while (n > 0) {
     if (script_in.next == script_in.end && !refill()) {
@@ -158,11 +176,16 @@ bool read_word(unsigned char& first) {
   int c = peek();
   if (c == EOF) return false;
   first = static_cast<unsigned char>(c);
+  skip_word_rest();
+  return true;
+}
+
+void skip_word_rest() {
   // A word of any length is read; only its first byte matters.
   for (;;) {
     while (script_in.next < script_in.end && !is_space(*script_in.next))
       ++script_in.next;
-    if (script_in.next < script_in.end || !refill()) return true;
+    if (script_in.next < script_in.end || !refill()) return;
   }
 }
 
@@ -197,4 +220,17 @@ bool read_number(int32_t& value) {
   unsigned long bits = negative ? 0UL - magnitude : magnitude;
   value = static_cast<int32_t>(static_cast<uint32_t>(bits));
   return true;
+}
+
+int32_t saturated_number(const unsigned char* first, const unsigned char* last,
+                         bool negative) {
+  const unsigned long most =
+      negative ? static_cast<unsigned long>(LONG_MAX) + 1 : LONG_MAX;
+  unsigned long magnitude = 0;
+  for (; first < last; ++first) {
+    unsigned long digit = static_cast<unsigned long>(*first - '0');
+    if (magnitude > (most - digit) / 10) return saturated_number_small(most, negative);
+    magnitude = magnitude * 10 + digit;
+  }
+  return saturated_number_small(magnitude, negative);
 }

@@ -27,43 +27,134 @@ char* allocate(char* old, int32_t cap) {
   return static_cast<char*>(fresh);
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+#define TEXT_CHECKED_SLOTS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TEXT_CHECKED_SLOTS 1
+#endif
+#endif
+#ifdef TEXT_CHECKED_SLOTS
+#include <sanitizer/asan_interface.h>
+constexpr size_t kRedzone = 64;  // an overrun reaches poisoned bytes
+void poison(const char* p, size_t n) { ASAN_POISON_MEMORY_REGION(p, n); }
+void unpoison(const char* p, size_t n) { ASAN_UNPOISON_MEMORY_REGION(p, n); }
+#else
+constexpr size_t kRedzone = 0;
+void poison(const char*, size_t) {}
+void unpoison(const char*, size_t) {}
+#endif
+
+// Slots of full capacity, which big texts are made of, come from large
+// arenas, so that the kernel can back them with few large pages instead of
+// one fault per page, and go back to a free list for the next block. The
+// pool outlives every text, the global one included.
+class full_slots {
+ public:
+  static constexpr size_t kArenaBytes = size_t(2) << 20;
+  static constexpr size_t kSlotBytes =
+      (size_t(TEXT_BLOCK_CHARS) + kRedzone + 15) / 16 * 16;
+
+  char* take() {
+    char* s;
+    if (!free_list_.empty()) {
+      s = free_list_.back();
+      free_list_.pop_back();
+    } else {
+      if (size_t(end_ - next_) < kSlotBytes) {
+        size_t bytes = std::max(kArenaBytes, kSlotBytes);
+        // A small text keeps to small pages: the first arena is not
+        // backed by large ones.
+        next_ = static_cast<char*>(text_arena(bytes, arenas_++ > 0));
+        if (next_ == nullptr) throw std::bad_alloc();
+        end_ = next_ + bytes;
+        poison(next_, bytes);
+      }
+      s = next_;
+      next_ += kSlotBytes;
+    }
+    unpoison(s, size_t(TEXT_BLOCK_CHARS));
+    return s;
+  }
+  void give_back(char* s) {
+    free_list_.push_back(s);
+    poison(s, size_t(TEXT_BLOCK_CHARS));
+  }
+
+ private:
+  std::vector<char*> free_list_;
+  char* next_ = nullptr;
+  char* end_ = nullptr;
+  int arenas_ = 0;
+};
+
+full_slots& pool() {
+  static full_slots* p = new full_slots;  // never destroyed: see above
+  return *p;
+}
+
+// Whether slots of this capacity come from the pool.
+bool pooled(int32_t cap) { return cap == TEXT_BLOCK_CHARS && cap > kLocal; }
+
+void drop_slots(char* heap, int32_t cap) {
+  if (pooled(cap))
+    pool().give_back(heap);
+  else
+    std::free(heap);
+}
+
 block empty_block() {
   block b;
   b.len = 0;
   b.idx = 0;
   b.cap = kLocal;
+  b.gap = 0;
   return b;
 }
 
 void release(block& b) {
-  if (b.cap > kLocal) std::free(b.slots.heap);
+  if (b.cap > kLocal) drop_slots(b.slots.heap, b.cap);
 }
 
-// Gives b room for cap characters (at least its len), keeping them.
+// Gives b room for cap characters (at least its len), keeping them; the
+// gap ends up after the last of them.
 void set_cap(block& b, int32_t cap) {
+  b.move_gap(b.len);
   if (cap <= kLocal) {
     if (b.cap > kLocal) {
       char* heap = b.slots.heap;
       if (b.len > 0) std::memcpy(b.slots.local, heap, size_t(b.len));
-      std::free(heap);
+      drop_slots(heap, b.cap);
     }
     b.cap = kLocal;
     return;
   }
-  if (b.cap > kLocal) {
+  if (cap == b.cap) return;
+  if (b.cap > kLocal && !pooled(b.cap) && !pooled(cap)) {
     b.slots.heap = allocate(b.slots.heap, cap);
   } else {
-    char* heap = allocate(nullptr, cap);
-    if (b.len > 0) std::memcpy(heap, b.slots.local, size_t(b.len));
+    char* heap = pooled(cap) ? pool().take() : allocate(nullptr, cap);
+    if (b.len > 0) std::memcpy(heap, b.data(), size_t(b.len));
+    if (b.cap > kLocal) drop_slots(b.slots.heap, b.cap);
     b.slots.heap = heap;
   }
   b.cap = cap;
+}
+
+// Runs of a few characters, as typing leaves them, cost no library call.
+inline void copy_chars(char* to, const char* from, int32_t n) {
+  if (n <= 16) {
+    for (int32_t i = 0; i < n; ++i) to[i] = from[i];
+  } else {
+    std::memcpy(to, from, size_t(n));
+  }
 }
 
 block new_block(int32_t len) {
   block b = empty_block();
   set_cap(b, len);
   b.len = len;
+  b.gap = len;
   return b;
 }
 
@@ -85,14 +176,6 @@ void put_run(const char* bytes, int32_t n) {
 #endif
 }
 
-void put_newline() {
-#if defined(__GLIBC__)
-  putc_unlocked('\n', FO);
-#else
-  std::putc('\n', FO);
-#endif
-}
-
 }  // namespace
 
 text::text() {
@@ -111,6 +194,7 @@ void text::clear() {
     delete c;
   }
   chunks.clear();
+  here_start = 0;
   changed_from(0);
 }
 
@@ -271,10 +355,14 @@ text::place text::locate(int32_t i) {
 }
 
 void text::set_len(place p, int32_t len) {
-  chunk* c = chunks[size_t(p.chunk)];
-  int32_t change = len - c->b[p.slot].len;
-  c->b[p.slot].len = len;
-  c->chars += change;
+  block& b = at(p);
+  int32_t change = len - b.len;
+  b.len = len;
+  chars_changed(p, change);
+}
+
+void text::chars_changed(place p, int32_t change) {
+  chunks[size_t(p.chunk)]->chars += change;
   total += change;
   counts_changed(size_t(p.chunk), 0, change);
 }
@@ -307,6 +395,40 @@ void text::Move(int32_t p) {
   // Out of range goes to the nearest end instead of outside the tables.
   if (p < 0) p = 0;
   if (p > total) p = total;
+  // Typing moves within the cursor's block or to a neighbour: no search. A
+  // non-empty block that holds the character at p is the last to start at
+  // or before p.
+  const chunk* h = chunks[size_t(here.chunk)];
+  int32_t rel = p - here_start;
+  int32_t len = h->b[here.slot].len;
+  if (rel >= 0 && rel < len) {
+    off = rel;
+    return;
+  }
+  if (rel == len) {
+    if (here.slot + 1 < h->n) {
+      if (h->b[here.slot + 1].len > 0) {
+        ++here.slot;
+        ++cur;
+        here_start = p;
+        off = 0;
+        return;
+      }
+    } else if (size_t(here.chunk) + 1 == chunks.size()) {
+      off = rel;  // the end of the text, in its last block
+      return;
+    }
+  }
+  if (rel < 0 && here.slot > 0) {
+    int32_t before = h->b[here.slot - 1].len;
+    if (rel >= -before) {
+      --here.slot;
+      --cur;
+      here_start -= before;
+      off = rel + before;
+      return;
+    }
+  }
   refresh_starts();
   size_t j = chunk_of_position(p);
   const chunk* c = chunks[j];
@@ -319,6 +441,7 @@ void text::Move(int32_t p) {
   }
   here = place{int32_t(j), slot};
   cur = first_of(j) + slot;
+  here_start = s;
   off = p - s;
 }
 
@@ -327,11 +450,12 @@ char* text::bufchar() {
     place p = here;
     int32_t i = cur;
     if (!next_filled(p, i)) return nullptr;  // end of text: cursor unchanged
+    here_start += off;  // only empty blocks lie between
     here = p;
     cur = i;
     off = 0;
   }
-  return at(here).data() + off;
+  return at(here).slot(off);
 }
 
 void text::Next() {
@@ -346,6 +470,7 @@ void text::Prev() {
     here = p;
     cur = i;
     off = at(p).len;
+    here_start -= off;  // only empty blocks lie between
   }
   --off;
 }
@@ -354,6 +479,11 @@ void text::Get(int32_t n) {
   place p = here;
   int32_t index = cur;
   int32_t o = off;
+  // A short line is gathered first and written in one call with its newline;
+  // a long one goes out run by run.
+  char line[64];
+  int32_t held = 0;
+  const bool gather = n < int32_t(sizeof line);
   while (n > 0) {
     const block& b = at(p);
     if (o == b.len) {
@@ -362,11 +492,19 @@ void text::Get(int32_t n) {
       continue;
     }
     int32_t run = std::min(n, b.len - o);
-    put_run(b.data() + o, run);
+    // Up to the gap, then after it: the characters of one side lie together.
+    if (o < b.gap) run = std::min(run, b.gap - o);
+    if (gather) {
+      copy_chars(line + held, b.slot(o), run);
+      held += run;
+    } else {
+      put_run(b.slot(o), run);
+    }
     o += run;
     n -= run;
   }
-  put_newline();
+  line[held++] = '\n';
+  put_run(line, held);
 }
 
 void text::insertblank(int32_t n) {
@@ -377,8 +515,10 @@ void text::insertblank(int32_t n) {
     int32_t o = off;
     if (n <= block_chars - L) {
       reserve(B, L + n);
-      if (o < L) std::memmove(B.data() + o + n, B.data() + o, size_t(L - o));
+      // The new slots are the gap's first ones: overwrite fills them in place.
+      B.move_gap(o);
       set_len(here, L + n);
+      B.gap = o + n;
       return;
     }
     bool split = o < L;
@@ -392,21 +532,64 @@ void text::insertblank(int32_t n) {
       repack(n);
       continue;
     }
+    chunk* c = chunks[size_t(here.chunk)];
+    if (k == 1 && split && rest == 0 && c->n < kChunk && o + n <= B.cap) {
+      split_in_place(B, c, L, o, n);
+      return;
+    }
     staged.clear();
     for (int32_t i = 0; i < q; ++i) staged.push_back(new_block(block_chars));
     if (r > 0) staged.push_back(new_block(r));
     if (split) {
       block tail = new_block(L - o);
-      std::memcpy(tail.data(), B.data() + o, size_t(L - o));
+      B.move_gap(o);  // the characters after o now lie together at the end
+      std::memcpy(tail.data(), B.data() + o + (B.cap - L), size_t(L - o));
       staged.push_back(tail);
       int32_t filled = rest == 0 ? o + n : block_chars;
+      B.len = o;  // what stays in B lies before the gap
       reserve(B, filled);
-      set_len(here, filled);
+      B.len = filled;
+      B.gap = filled;
+      chars_changed(here, filled - L);
       shrink(B);
     }
     here = insert_after(here, staged.data(), k);
     return;
   }
+}
+
+// Typing before the last characters of a full block: the gap fits in B's
+// slots once the characters after the cursor go to a tail, which is written
+// straight into the record after B, in B's chunk, which has room for it.
+void text::split_in_place(block& B, chunk* c, int32_t L, int32_t o,
+                          int32_t n) {
+  int32_t moved = L - o;
+  char* heap = moved > kLocal ? allocate(nullptr, moved) : nullptr;
+  B.move_gap(o);  // the characters after o now lie together at the end
+  const char* from = B.data() + o + (B.cap - L);
+  int32_t slot = here.slot;
+  std::memmove(&c->b[slot + 2], &c->b[slot + 1],
+               size_t(c->n - slot - 1) * sizeof(block));
+  block& T = c->b[slot + 1];
+  T.len = moved;
+  T.idx = 0;
+  T.gap = moved;
+  if (heap != nullptr) {
+    T.cap = moved;
+    T.slots.heap = heap;
+  } else {
+    T.cap = kLocal;
+  }
+  copy_chars(T.data(), from, moved);
+  ++c->n;
+  ++nblk;
+  B.len = o + n;  // B's record did not move
+  B.gap = o + n;
+  // The tail's characters were B's: the text grew by the gap alone.
+  c->chars += n;
+  total += n;
+  counts_changed(size_t(here.chunk), 1, n);
+  shrink(B);
 }
 
 text::place text::insert_after(place p, const block* fresh, int32_t k) {
@@ -469,6 +652,7 @@ void text::overwrite(int32_t n) {
       continue;
     }
     int32_t run = std::min(n, b.len - o);
+    // Right after insertblank these slots lie before the gap, in place.
     read_text(b.data() + o, run);
     o += run;
     n -= run;
@@ -477,6 +661,19 @@ void text::overwrite(int32_t n) {
 
 void text::Insert(int32_t n) {
   if (n <= 0) return;
+  // Typing: one character into a block with a free slot is insertblank's
+  // first case and overwrite's one step, done at once.
+  if (n == 1 && total < max_chars) {
+    block& B = at(here);
+    if (B.len < B.cap && B.len < block_chars) {
+      B.move_gap(off);
+      read_text(B.data() + off, 1);
+      ++B.len;
+      ++B.gap;
+      chars_changed(here, 1);
+      return;
+    }
+  }
   // Positions are 32-bit: characters past the limit are read and dropped.
   int32_t fit = std::min(n, max_chars - total);
   if (fit > 0) {
@@ -493,13 +690,20 @@ void text::Delete(int32_t n) {
   int32_t o = off;
   if (o < L) {
     if (n <= L - o) {
-      if (n < L - o)
-        std::memmove(B.data() + o, B.data() + o + n, size_t(L - o - n));
+      // The gap takes the deleted characters in, from whichever of its ends
+      // is nearer.
+      if (std::abs(o + n - B.gap) < std::abs(o - B.gap)) {
+        B.move_gap(o + n);
+        B.gap = o;
+      } else {
+        B.move_gap(o);
+      }
       set_len(here, L - n);
       shrink(B);
       return;
     }
     n -= L - o;
+    B.move_gap(o);
     set_len(here, o);
     shrink(B);
   }
@@ -517,19 +721,23 @@ void text::Delete(int32_t n) {
   }
   if (!to_end && n > 0) {
     block& E = at(p);
-    std::memmove(E.data(), E.data() + n, size_t(E.len - n));
+    E.move_gap(n);
+    E.gap = 0;  // the gap swallows the first n characters
     set_len(p, E.len - n);
     shrink(E);
   }
+  int32_t at_position = here_start + off;
   remove_range(first, p, to_end);
   if (to_end) {
     cur = nblk - 1;
     here = locate(cur);
     off = at(here).len;
+    here_start = total - off;
   } else {
     cur = first_index;
     here = locate(cur);
     off = 0;
+    here_start = at_position;
   }
 }
 
@@ -590,9 +798,18 @@ void text::repack(int32_t pending) {
   changed_from(0);
   nblk = 0;
   block out = empty_block();
+  // The old text's chunks serve the new one as they come free, as its
+  // full-size slots do through their pool.
+  std::vector<chunk*> spare_chunks;
   auto emit = [&] {
     if (chunks.empty() || chunks.back()->n == kChunk) {
-      chunk* c = new chunk;
+      chunk* c;
+      if (spare_chunks.empty()) {
+        c = new chunk;
+      } else {
+        c = spare_chunks.back();
+        spare_chunks.pop_back();
+      }
       c->n = 0;
       c->chars = 0;
       chunks.push_back(c);
@@ -606,6 +823,12 @@ void text::repack(int32_t pending) {
   for (chunk* c : old) {
     for (int32_t s = 0; s < c->n; ++s) {
       const block& b = c->b[s];
+      if (out.len == 0 && out.cap <= kLocal && b.len == block_chars) {
+        out = b;  // a full block at a block boundary stays as it is
+        emit();
+        out = empty_block();
+        continue;
+      }
       int32_t done = 0;
       while (done < b.len) {
         if (out.len == block_chars) {
@@ -614,19 +837,25 @@ void text::repack(int32_t pending) {
         }
         if (out.cap < block_chars) set_cap(out, block_chars);
         int32_t run = std::min(b.len - done, block_chars - out.len);
-        std::memcpy(out.data() + out.len, b.data() + done, size_t(run));
+        if (done < b.gap) run = std::min(run, b.gap - done);
+        copy_chars(out.data() + out.len, b.slot(done), run);
         out.len += run;
+        out.gap = out.len;
         done += run;
       }
       release(c->b[s]);
     }
-    delete c;
+    spare_chunks.push_back(c);
   }
   if (out.len > 0 || chunks.empty()) {
     set_cap(out, out.len);
     emit();
   }
+  for (chunk* c : spare_chunks) delete c;
   limit = repacked_limit(limit, nblk, pending, block_chars);
+  here = place{0, 0};
+  cur = 0;
+  here_start = 0;
   Move(p);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -33,12 +34,21 @@ inline int32_t repacked_limit(int32_t limit, int32_t blocks, int32_t pending,
   return limit;
 }
 
+// Memory for the text's full-size blocks, in large pieces that the kernel
+// may back with large pages when asked; null when there is none. From the
+// editor's platform layer.
+void* text_arena(size_t bytes, bool large_pages);
+
 // One block of text. Its slots are allocated by what it holds, up to the
 // logical capacity TEXT_BLOCK_CHARS; the smallest sit in the record itself.
+// The slots are a small gap buffer: characters 0 to gap-1 fill the first
+// slots, characters gap to len-1 the last ones, so that an edit moves only
+// the characters between the last edit and this one.
 struct block {
   int32_t len;  // characters in use
   int32_t idx;  // written by recalc() only: nothing reads it on the edit path
   int32_t cap;  // slots at data(); up to TEXT_INLINE_CHARS they are inline
+  int32_t gap;  // characters before the gap, 0 to len
   union {
     char* heap;
     char local[TEXT_INLINE_CHARS];
@@ -47,6 +57,23 @@ struct block {
   char* data() { return cap > TEXT_INLINE_CHARS ? slots.heap : slots.local; }
   const char* data() const {
     return cap > TEXT_INLINE_CHARS ? slots.heap : slots.local;
+  }
+  // The slot of character i (0 <= i < len).
+  char* slot(int32_t i) { return data() + (i < gap ? i : i + (cap - len)); }
+  const char* slot(int32_t i) const {
+    return data() + (i < gap ? i : i + (cap - len));
+  }
+  // Brings the gap to offset o, moving the characters between.
+  void move_gap(int32_t o) {
+    int32_t free_slots = cap - len;
+    if (free_slots != 0) {
+      char* d = data();
+      if (o < gap)
+        std::memmove(d + o + free_slots, d + o, size_t(gap - o));
+      else if (o > gap)
+        std::memmove(d + gap, d + gap + free_slots, size_t(o - gap));
+    }
+    gap = o;
   }
 };
 
@@ -112,8 +139,10 @@ class text {
   size_t chunk_of_block(int32_t i) const;
   size_t chunk_of_position(int64_t p) const;
   void set_len(place p, int32_t len);
+  void chars_changed(place p, int32_t change);
   void reserve(block& b, int32_t need);
   place insert_after(place p, const block* fresh, int32_t k);
+  void split_in_place(block& B, chunk* c, int32_t L, int32_t o, int32_t n);
   void remove_range(place first, place last, bool to_end);
   void merge_at(size_t i);
   void repack(int32_t pending);
@@ -149,6 +178,7 @@ class text {
   }
 
   place here{0, 0};  // the chunk and slot of block cur
+  int32_t here_start = 0;  // text position of block cur's first character
   int32_t limit = TEXT_MAX_BLOCKS;
   std::vector<block> staged;   // blocks that insertblank is about to add
   std::vector<block> scratch;  // records of a chunk being split

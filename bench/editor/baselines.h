@@ -1,4 +1,4 @@
-// baselines.h: the rope, gap buffer and parse-only floor editors.
+// baselines.h: the rope and gap buffer editors, and one that only counts.
 #pragma once
 
 #include <cstdint>
@@ -136,8 +136,8 @@ class gap_editor {
 };
 
 // Only the text length and cursor; Get writes as many filler bytes as the
-// editors write characters, so the floor pays the same output cost.
-class floor_editor {
+// editors write characters, so that it pays the same output cost.
+class count_editor {
  public:
   void Move(int32_t p) {
     if (p < 0) p = 0;

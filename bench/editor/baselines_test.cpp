@@ -19,7 +19,7 @@ std::string replay_on(const std::string& script) {
   script_feed feed(script);
   output_capture out;
   Editor ed;
-  run_script(ed);
+  run_items(ed);
   return out.text();
 }
 
@@ -29,7 +29,7 @@ TEST(BenchBaselines, ScriptTable) {
     EXPECT_EQ(replay_on<string_editor>(c.script), c.want);
     EXPECT_EQ(replay_on<rope_editor>(c.script), c.want);
     EXPECT_EQ(replay_on<gap_editor>(c.script), c.want);
-    EXPECT_EQ(replay_on<floor_editor>(c.script).size(), c.want.size());
+    EXPECT_EQ(replay_on<count_editor>(c.script).size(), c.want.size());
   }
 }
 
@@ -78,7 +78,7 @@ TEST(BenchBaselines, AgreeWithTheEditorOnRandomScripts) {
     EXPECT_EQ(replay_on<string_editor>(script), want);
     EXPECT_EQ(replay_on<rope_editor>(script), want);
     EXPECT_EQ(replay_on<gap_editor>(script), want);
-    EXPECT_EQ(replay_on<floor_editor>(script).size(), want.size());
+    EXPECT_EQ(replay_on<count_editor>(script).size(), want.size());
   }
 }
 

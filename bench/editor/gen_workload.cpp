@@ -1,10 +1,11 @@
-// gen_workload.cpp: writes a seeded editor.in workload W1..W5 (ordinary) or
+// gen_workload.cpp: writes a seeded editor.in workload W1..W6 (ordinary) or
 // H1..H4 (hostile to a block text) and its sizes.
 //
-// Usage: editor_bench_gen W1|W2|W3|W4|W5|H1|H2|H3|H4 SCALE SEED OUT.in
+// Usage: editor_bench_gen W1|W2|W3|W4|W5|W6|H1|H2|H3|H4 SCALE SEED OUT.in
 // Every script is valid: each position and count lies within the text. It
 // ends with a Move 0 and Gets over the whole text, so comparing outputs
 // checks the final text byte for byte. OUT.in.meta gets the final text size.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -71,6 +72,13 @@ class script_writer {
   void erase(int64_t n) {
     command("Delete", n);
     len_ -= n;
+  }
+  // Insert these characters, on the line after the command.
+  void insert_chars(const char* chars, int64_t n) {
+    command("Insert", n);
+    out_.append(chars, static_cast<size_t>(n));
+    end_line();
+    len_ += n;
   }
   // Insert n random bytes, the text on the following lines wrapped at width.
   void insert(int64_t n, int width = 80) {
@@ -240,6 +248,52 @@ void pinned(script_writer& w, random_source&, double scale) {
   }
 }
 
+// W6: typing as people do it: a 0.1 to 0.5 MB text, then 250,000 edits, each
+// after a Move near the last edit: mostly runs of one character typed at a
+// cursor that advances, now and then a few characters at once, Deletes of 1
+// to 10 characters just behind the cursor, a jump elsewhere now and then, and
+// a Get of the lines around the cursor every few hundred edits.
+void recorded_typing(script_writer& w, random_source& rng, double scale) {
+  static const char keys[] =
+      "etaoin shrdlu cmfwyp vbgkqj xz ETAOIN.,;:'()-_=+0123456789 {}[]<>/*&|!";
+  const int64_t key_count = static_cast<int64_t>(sizeof keys) - 1;
+  for (int64_t i = rng.between(25, 125); i > 0; --i) {
+    w.move(w.len());
+    w.insert(4000);
+  }
+  int64_t pos = rng.between(0, w.len());
+  int64_t until_get = rng.between(100, 500);
+  char typed[8];
+  for (int64_t i = scaled(scale, 250000); i > 0; --i) {
+    int64_t kind = rng.between(0, 999);
+    if (kind < 2) {
+      pos = rng.between(0, w.len());  // a jump to another place
+    } else if (kind < 60) {
+      pos = std::max<int64_t>(0, std::min(w.len(), pos + rng.between(-40, 40)));
+    }
+    if (kind >= 60 && kind < 150 && pos > 0) {
+      // Backspacing over what was just typed.
+      int64_t n = std::min(pos, rng.between(1, 10));
+      pos -= n;
+      w.move(pos);
+      w.erase(n);
+    } else {
+      int64_t n = kind >= 150 && kind < 190 ? rng.between(2, 6) : 1;
+      for (int64_t k = 0; k < n; ++k)
+        typed[k] = keys[rng.between(0, key_count - 1)];
+      w.move(pos);
+      w.insert_chars(typed, n);
+      pos += n;
+    }
+    if (--until_get == 0) {
+      int64_t from = std::max<int64_t>(0, pos - 120);
+      w.move(from);
+      w.get(std::min<int64_t>(240, w.len() - from));
+      until_get = rng.between(100, 500);
+    }
+  }
+}
+
 // H1: a run of 8,000 emptied blocks, then crossed again and again. Single
 // characters typed before the last one of a full block each make a block;
 // Move to the first of them and Delete 1 empties them one by one (the next
@@ -329,7 +383,7 @@ void front_edits(script_writer& w, random_source& rng, double scale) {
 int main(int argc, char** argv) {
   if (argc != 5) {
     std::fprintf(stderr,
-                 "usage: %s W1|W2|W3|W4|W5|H1|H2|H3|H4 SCALE SEED OUT.in\n",
+                 "usage: %s W1|W2|W3|W4|W5|W6|H1|H2|H3|H4 SCALE SEED OUT.in\n",
                  argv[0]);
     return 2;
   }
@@ -355,6 +409,8 @@ int main(int argc, char** argv) {
     big(w, rng, scale);
   } else if (name == "W5") {
     pinned(w, rng, scale);
+  } else if (name == "W6") {
+    recorded_typing(w, rng, scale);
   } else if (name == "H1") {
     emptied_run(w, rng, scale);
   } else if (name == "H2") {

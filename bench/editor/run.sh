@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # run.sh BUILD_DIR [scale]: generates the editor workloads and times the editor
-# against the std::string, rope and gap buffer baselines and the parse floor.
-# Env: SEED (1), RUNS (3), WORKLOADS ("W1 W2 W3 W4 W5 H1 H2 H3 H4"), KEEP=1 keeps the
+# against the std::string, rope and gap buffer baselines, the editor's own
+# reader over a text that is only counted (parse), and the floor.
+# Env: SEED (1), RUNS (3), WORKLOADS ("W1 W2 W3 W4 W5 W6 H1 H2 H3 H4"), KEEP=1 keeps the
 # scratch directory, TIMEOUT seconds per run (600).
 set -euo pipefail
 if [[ $# -lt 1 || $# -gt 2 ]]; then
@@ -11,7 +12,7 @@ fi
 build=$(cd "$1" && pwd)
 scale=${2:-1}
 bin=$build/bench/editor
-for tool in gen check driver string rope gap floor; do
+for tool in gen check driver string rope gap parse floor; do
   if [[ ! -x $bin/editor_bench_$tool ]]; then
     echo "$0: $bin/editor_bench_$tool is missing; build $build first" >&2
     exit 1
@@ -28,7 +29,7 @@ cleanup() {
   fi
 }
 trap cleanup EXIT
-workloads=${WORKLOADS:-W1 W2 W3 W4 W5 H1 H2 H3 H4}
+workloads=${WORKLOADS:-W1 W2 W3 W4 W5 W6 H1 H2 H3 H4}
 for w in $workloads; do
   "$bin/editor_bench_gen" "$w" "$scale" "${SEED:-1}" "$scratch/$w.in"
   "$bin/editor_bench_check" "$scratch/$w.in"
@@ -39,7 +40,7 @@ if [[ -x $build/editor/editor ]]; then
 else
   echo "note: $build/editor/editor not built; timing the baselines only"
 fi
-for b in string rope gap floor; do
+for b in string rope gap parse floor; do
   programs+=("$b=$bin/editor_bench_$b")
 done
 echo "scale $scale, seed ${SEED:-1}, best of ${RUNS:-3} runs; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"

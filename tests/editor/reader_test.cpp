@@ -10,7 +10,9 @@
 
 #include "driver.h"
 #include "editor_test_util.h"
+#include "model.h"
 #include "script_cases.h"
+#include "text_probe.h"
 
 namespace {
 
@@ -291,6 +293,179 @@ TEST(ScriptReader, AgreesWithGlibcFscanf) {
       EXPECT_EQ(got[i].result, want[i].result) << "read " << i;
       EXPECT_EQ(got[i].first, want[i].first) << "read " << i;
       EXPECT_EQ(got[i].number, want[i].number) << "read " << i;
+    }
+  }
+}
+
+
+std::vector<scan_step> with_command_reads(const std::string& raw) {
+  std::vector<scan_step> steps;
+  script_feed feed(raw);
+  unsigned char first = 0;
+  int32_t number = 0;
+  bool numbered = false;
+  while (read_command(first, number, numbered))
+    steps.push_back({numbered ? 2 : 1, first, numbered ? number : 0});
+  return steps;
+}
+
+// The in-place command reads agree with fscanf(F, "%s %d") on random
+// command-like input, long digit runs and every kind of white space included.
+TEST(ScriptReader, CommandReadsAgreeWithGlibcFscanf) {
+  const char* pieces[] = {" ",
+                          "\t",
+                          "\n",
+                          "\r\n",
+                          "\v",
+                          "\f",
+                          "\r",
+                          "-",
+                          "+",
+                          "0",
+                          "7",
+                          "-3",
+                          "+9",
+                          "Move",
+                          "I",
+                          "Insert",
+                          "Delete",
+                          "Get",
+                          "Next",
+                          "Prev",
+                          "Mov",
+                          "Moves",
+                          "Gett",
+                          "x-1",
+                          "12345",
+                          "1234567",
+                          "12345678",
+                          "123456789",
+                          "00000009",
+                          "90000000",
+                          "4095",
+                          ":",
+                          "/",
+                          "?",
+                          "\x39\x3a",
+                          "\xb0",
+                          "\xb9",
+                          "\xff",
+                          "2147483648",
+                          "4294967297",
+                          "999999999999999999",
+                          "1000000000000000000",
+                          "9223372036854775807",
+                          "9223372036854775808",
+                          "-9223372036854775808",
+                          "-9223372036854775809",
+                          "18446744073709551617",
+                          "00000000000000000000000000042",
+                          "-0000000000000000000000000001",
+                          "123456789012345678901234567890"};
+  std::mt19937 rng(12);
+  for (int round = 0; round < 4000; ++round) {
+    std::string raw;
+    int count = int(rng() % 16);
+    for (int i = 0; i < count; ++i)
+      raw += pieces[rng() % (sizeof pieces / sizeof pieces[0])];
+    SCOPED_TRACE(raw);
+    std::vector<scan_step> want = with_fscanf(raw);
+    std::vector<scan_step> got = with_command_reads(raw);
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(got[i].result, want[i].result) << "read " << i;
+      EXPECT_EQ(got[i].first, want[i].first) << "read " << i;
+      EXPECT_EQ(got[i].number, want[i].number) << "read " << i;
+    }
+  }
+}
+
+// A script whose commands `tail` begin `before` bytes ahead of a boundary
+// of the reader's buffer: its count line, then blanks, which "%s" skips.
+std::string across_boundary(const std::string& tail, int commands,
+                            size_t before) {
+  std::string head = std::to_string(commands) + "\n";
+  size_t boundary = SCRIPT_BUFFER_BYTES;
+  while (boundary < head.size() + before) boundary += SCRIPT_BUFFER_BYTES;
+  head.append(boundary - before - head.size(), ' ');
+  return head + tail;
+}
+
+struct boundary_case {
+  const char* name;
+  std::string tail;
+  int commands;
+};
+
+const boundary_case kBoundaries[] = {
+    {"one-character insert, then get", "Insert 1\nx\nGet 1\n", 2},
+    {"newlines before the text", "Insert 1\n\n\n\nq\nNext\nPrev\nGet 1\n", 4},
+    {"text over lines", "Insert 3\na\nb\nc\nMove 1\nGet 2\n", 3},
+    {"space after the number is text", "Insert 2 x\nMove 0\nGet 2\n", 3},
+    {"short words", "I 1\nx\nN\nP\nG 1\n", 4},
+    {"a long word", "Insertttttttttttttttttttttttt 2\nxy\nGet 2\n", 2},
+    {"a long digit run", "Insert 2\nab\nMove 000000000000000000000000001\nGet 1\n",
+     3},
+    {"a number past every long", "Insert 2\nab\nMove 99999999999999999999\nGet 2\n",
+     3},
+    {"seven, eight and nine digits", "Insert 3\nabc\nMove 0000001\nGet 1\n"
+     "Move 00000002\nGet 1\nMove 000000001\nGet 2\n", 7},
+    {"words near the usual ones", "Inser 1\nMovee 1\nInsert 1\nx\nGett 1\n"
+     "Get 1\n", 5},
+    {"18 and 19 digits", "Insert 2\nab\nMove 999999999999999999\nGet 1\nM "
+     "1000000000000000001\nG 2\n", 5},
+    {"signs", "Insert 2\nab\nMove -\nGet 1\nMove +1\nGet 1\nMove -5\nGet 1\n",
+     7},
+    {"odd white space", "Insert\v2\f\nab\nMove\t\r 1\nG\v\f1\n", 3},
+    {"crlf line ends", "Insert 2\r\nab\r\nMove 1\r\nGet 1\r\n", 3},
+    {"a number at the end of the script", "Insert 2\nab\nMove 1\nGet 1", 3},
+    {"an insert cut by the end", "Insert 3\nab", 1},
+    {"a lone sign at the end", "Insert 1\nz\nGet -", 2},
+};
+
+// Every item of the script meets the end of the buffered bytes at every
+// place: the replay still equals the model's.
+TEST(ScriptReader, CommandsAcrossBufferBoundaries) {
+  for (const boundary_case& c : kBoundaries) {
+    SCOPED_TRACE(c.name);
+    for (size_t before = 0; before <= c.tail.size() + 1; ++before) {
+      SCOPED_TRACE(before);
+      std::string script = across_boundary(c.tail, c.commands, before);
+      text x;
+      model_result want = model_run(script, text::max_chars);
+      ASSERT_EQ(replay(script, x), want.out);
+      ASSERT_EQ(text_probe::contents(x), want.text);
+    }
+  }
+}
+
+// One-character Insert texts at the end of the buffered bytes, after a run
+// of newlines that ends there, or at the end of the script.
+TEST(ScriptReader, OneCharacterTextAtTheEnd) {
+  struct text_end_case {
+    const char* name;
+    std::string raw;
+    std::string want;
+    int next;
+  };
+  const text_end_case rows[] = {
+      {"the character itself", "q", "q", EOF},
+      {"after newlines", "\n\n\nq\nr", "q", 'r'},
+      {"nothing but newlines", "\n\n", "\xff", EOF},
+      {"nothing", "", "\xff", EOF},
+      {"a space is text", " \n", " ", EOF},
+  };
+  for (const text_end_case& c : rows) {
+    SCOPED_TRACE(c.name);
+    for (size_t before = 0; before <= c.raw.size(); ++before) {
+      std::string raw(SCRIPT_BUFFER_BYTES * 2 - before, '\n');
+      raw += c.raw;
+      script_feed feed(raw);
+      char got = '?';
+      read_text(&got, 1);
+      EXPECT_EQ(std::string(1, got), c.want);
+      char after = Getchar();
+      EXPECT_EQ(after == char(-1) ? EOF : int(after), c.next);
     }
   }
 }

@@ -46,7 +46,7 @@ struct text_probe {
     std::string all;
     for (const text::chunk* c : x.chunks)
       for (int32_t s = 0; s < c->n; ++s)
-        if (c->b[s].len > 0) all.append(c->b[s].data(), size_t(c->b[s].len));
+        for (int32_t i = 0; i < c->b[s].len; ++i) all += *c->b[s].slot(i);
     return all;
   }
 
@@ -75,6 +75,7 @@ struct text_probe {
             b.cap > std::max(text::block_chars, inline_chars))
           return false;
         if (b.cap > inline_chars && b.slots.heap == nullptr) return false;
+        if (b.gap < 0 || b.gap > b.len) return false;
         in_chunk += b.len;
       }
       if (in_chunk != c->chars) return false;
@@ -88,6 +89,7 @@ struct text_probe {
     for (int32_t ci = 0; ci < x.here.chunk; ++ci)
       here_index += x.chunks[size_t(ci)]->n;
     if (here_index != x.cur) return false;
+    if (x.here_start != start(const_cast<text&>(x), x.cur)) return false;
     return x.off >= 0 && x.off <= x.at(x.here).len;
   }
 

@@ -1,5 +1,6 @@
 // script_fuzz.cpp: any bytes as editor.in, through the whole script path at
-// small block size; the replay must match the one-string model.
+// small block size, or behind a small reader buffer; the replay must match
+// the one-string model.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
