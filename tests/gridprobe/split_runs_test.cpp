@@ -354,6 +354,9 @@ TEST(Runs, StopDuringAFloodIsActedOn) {
           b, b.argv({"--procs", "1000"}, {prog.string(), "flood", token, "500"}),
           streams);
       ASSERT_TRUE(wait_for(s.err, "forked"));
+      // The flood is up and its second call answered: stop now.
+      ASSERT_TRUE(wait_for(b.work / "rods.log.partial",
+                           "gridsize() = 10\ngridsize() = 10\n"));
       kill(s.pid, sig);
       run_result r = finish(s, 20);
       EXPECT_TRUE(r.exited && r.exit_code == 3) << r.err;
