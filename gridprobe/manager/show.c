@@ -5,30 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
-/* One "%d" as the grader prints it: '-'? digits, within 32 bits. */
-static int scan_int(const char** p, const char* end, int* value) {
-  const char* q = *p;
-  int negative = 0;
-  long long v = 0;
-  const char* digits;
-  if (q < end && *q == '-') {
-    negative = 1;
-    ++q;
-  }
-  digits = q;
-  while (q < end && *q >= '0' && *q <= '9') {
-    if (q - digits >= 10) return 0; /* 11 digits never fit */
-    v = v * 10 + (*q - '0');
-    ++q;
-  }
-  if (q == digits) return 0;
-  if (*digits == '0' && (q - digits > 1 || negative)) return 0;
-  if (negative) v = -v;
-  if (v < -2147483647LL - 1 || v > 2147483647LL) return 0;
-  *value = (int)v;
-  *p = q;
-  return 1;
-}
+#include "wire.h"
 
 /* Matches the literal word at *p; advances past it on success. */
 static int scan_word(const char** p, const char* end, const char* word) {
@@ -43,7 +20,7 @@ static int scan_list(const char** p, const char* end, int* v, int count) {
   int i;
   for (i = 0; i < count; ++i) {
     if (i > 0 && !scan_word(p, end, ",")) return 0;
-    if (!scan_int(p, end, &v[i])) return 0;
+    if (!gp_parse_value(p, end, &v[i])) return 0;
   }
   return 1;
 }
@@ -68,7 +45,7 @@ static enum line_kind parse_line(const char* line, size_t len,
   const char* p = line;
   const char* end = line + len;
   if (scan_word(&p, end, "gridsize() = ")) {
-    if (scan_int(&p, end, &out->v[0]) && p == end)
+    if (gp_parse_value(&p, end, &out->v[0]) && p == end)
       return out->kind = LINE_GRIDSIZE;
     return out->kind = LINE_OTHER;
   }
@@ -79,7 +56,7 @@ static enum line_kind parse_line(const char* line, size_t len,
   }
   if (len == strlen(gp_message(7)) && memcmp(line, gp_message(7), len) == 0)
     return out->kind = LINE_LONE_ERROR;
-  if (scan_int(&p, end, &out->number) && scan_word(&p, end, " : rect (") &&
+  if (gp_parse_value(&p, end, &out->number) && scan_word(&p, end, " : rect (") &&
       scan_list(&p, end, out->v, 4) && scan_word(&p, end, ") = ")) {
     size_t rest = (size_t)(end - p);
     if (rest == 1 && (*p == '0' || *p == '1')) {

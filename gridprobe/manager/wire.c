@@ -1,8 +1,7 @@
 /* wire.c: parses one request line; anything off the grammar is refused. */
 #include "wire.h"
 
-/* One value: '-'? digits, no leading zero, within 32 bits. */
-static int parse_value(const char** p, const char* end, int* value) {
+int gp_parse_value(const char** p, const char* end, int* value) {
   const char* q = *p;
   int negative = 0;
   long long v = 0;
@@ -51,7 +50,7 @@ int gp_parse_request(const char* line, size_t len, struct gp_request* q) {
   for (i = 0; i < want; ++i) {
     if (p >= end || *p != ' ') return 0;
     ++p;
-    if (!parse_value(&p, end, &q->v[i])) return 0;
+    if (!gp_parse_value(&p, end, &q->v[i])) return 0;
   }
   return p == end;
 }

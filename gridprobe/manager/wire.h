@@ -15,6 +15,11 @@ struct gp_request {
   int v[8];
 };
 
+/* One value as the grader writes it: '-'? digits, no leading zero, within
+   32 bits, from *p up to end; *p moves past it. 1 on success, else 0 and *p
+   stays. The transcript's numbers have the same grammar. */
+int gp_parse_value(const char** p, const char* end, int* value);
+
 /* Parses one line (no line feed): "G", "R r1 r2 c1 c2" or "P a1 .. a8",
    single blanks, decimal 32-bit values with an optional '-', no leading
    zeros. 1 on success; 0 for anything else. */
