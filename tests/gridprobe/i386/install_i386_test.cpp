@@ -83,6 +83,7 @@ class InstallI386 : public ::testing::Test {
   // Builds examples/gridprobe/SOURCE with COMMAND in a fresh directory and
   // runs it on the example case, through RUNNER when given (the split form's
   // manager); returns the directory's rods.out.
+  static std::string emulator_name() { return GRIDPROBE_EMULATOR; }
   static std::string build_and_solve(const char* source,
                                      const std::string& command,
                                      const std::vector<std::string>& runner,
@@ -108,8 +109,11 @@ class InstallI386 : public ::testing::Test {
       fs::create_directory(work.path() / "prog");
       fs::rename(exe, work.path() / "prog" / "solve");
       argv.insert(argv.end() - 1, {"--chdir", (work.path() / "prog").string()});
-      argv.push_back(GRIDPROBE_EMULATOR);
-      if (argv.back().empty()) argv.pop_back();
+      if (!emulator_name().empty()) {
+        // The emulator reserves the whole 4 GiB guest address space at once.
+        argv.insert(argv.end() - 1, {"--mem", "8192"});
+        argv.push_back(emulator_name());
+      }
       argv.push_back((work.path() / "prog" / "solve").string());
       run_result run = run_program(argv, work.path());
       if (!run.exited || run.exit_code != 0) {
