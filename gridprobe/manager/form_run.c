@@ -104,18 +104,53 @@ struct run {
 
 /* ****************************** Options ****************************** */
 
-/* A whole number in 1..max; 0 when the text is not one. */
-static unsigned long whole(const char* text, unsigned long max) {
-  char* end;
-  unsigned long v;
-  errno = 0;
-  if (text[0] < '0' || text[0] > '9') return 0;
-  v = strtoul(text, &end, 10);
-  if (errno != 0 || *end != '\0' || v > max) return 0;
-  return v;
+/* A usage error: what was wrong, and the word or value it was about. */
+struct usage_error {
+  char what[96];
+  const char* arg;
+};
+
+static int usage_error(struct usage_error* e, const char* prefix,
+                       const char* what, const char* arg) {
+  snprintf(e->what, sizeof e->what, "%s%s", prefix, what);
+  e->arg = arg;
+  return 0;
 }
 
-static int parse_options(int argc, char** argv, struct options* o) {
+/* A whole number in 1..max into *v: 1, or 0 once the error is noted. */
+static int whole(const char* text, unsigned long max, const char* value,
+                 unsigned long* v, struct usage_error* e) {
+  char* end;
+  char range[48];
+  errno = 0;
+  if (text[0] < '0' || text[0] > '9') return usage_error(e, "not ", value, text);
+  *v = strtoul(text, &end, 10);
+  if (*end != '\0') return usage_error(e, "not ", value, text);
+  if (errno != 0 || *v < 1 || *v > max) {
+    snprintf(range, sizeof range, "out of range (1 to %lu)", max);
+    return usage_error(e, "", range, text);
+  }
+  return 1;
+}
+
+/* The options of run: 1, or 0 with the error noted in e. */
+static int parse_options(int argc, char** argv, struct options* o,
+                         struct usage_error* e) {
+  /* Each option with a value, what its value is, and its bound. */
+  static const struct {
+    const char* name;
+    const char* value; /* names what must follow, and what was not it */
+    unsigned long max; /* the bound of a whole number; 0: not one */
+  } with_value[] = {
+      {"--wall", "a number of seconds", 0},
+      {"--user", "a user name", 0},
+      {"--chdir", "a directory", 0},
+      {"--cpu", "a whole number of seconds", 86400},
+      {"--mem", "a whole number of MiB", 1UL << 22},
+      {"--procs", "a whole number of processes", 1UL << 20},
+      {"--fsize", "a whole number of MiB", 1UL << 22},
+      {"--log-limit", "a whole number of MiB", 1UL << 12},
+  };
   int i = 2;
   o->wall = 10.0;
   o->user = NULL;
@@ -129,8 +164,8 @@ static int parse_options(int argc, char** argv, struct options* o) {
   o->log_limit_mib = DEFAULT_LOG_LIMIT;
   while (i < argc) {
     const char* a = argv[i];
-    unsigned long* number = NULL;
-    unsigned long max = 0;
+    const char* v;
+    size_t k, n = sizeof with_value / sizeof with_value[0];
     if (strcmp(a, "--") == 0) {
       ++i;
       break;
@@ -141,40 +176,39 @@ static int parse_options(int argc, char** argv, struct options* o) {
       ++i;
       continue;
     }
-    if (i + 1 >= argc) return 0;
+    for (k = 0; k < n && strcmp(a, with_value[k].name) != 0; ++k) {
+    }
+    if (k == n) return usage_error(e, "", "unknown option", a);
+    if (i + 1 >= argc) {
+      usage_error(e, with_value[k].value, " must follow", a);
+      return 0;
+    }
+    v = argv[i + 1];
     if (strcmp(a, "--wall") == 0) {
       char* end;
       errno = 0;
-      o->wall = strtod(argv[i + 1], &end);
-      if (errno != 0 || *end != '\0' || end == argv[i + 1] || !(o->wall > 0) ||
-          o->wall > 86400)
-        return 0;
+      o->wall = strtod(v, &end);
+      if (errno != 0 || *end != '\0' || end == v || o->wall != o->wall)
+        return usage_error(e, "not ", with_value[k].value, v);
+      if (!(o->wall > 0) || o->wall > 86400)
+        return usage_error(e, "", "out of range (above 0, at most 86400)", v);
     } else if (strcmp(a, "--user") == 0) {
-      o->user = argv[i + 1];
+      o->user = v;
     } else if (strcmp(a, "--chdir") == 0) {
-      o->chdir = argv[i + 1];
-    } else if (strcmp(a, "--cpu") == 0) {
-      number = &o->limits.cpu_seconds;
-      max = 86400;
-    } else if (strcmp(a, "--mem") == 0) {
-      number = &o->limits.mem_mib;
-      max = 1UL << 22;
-    } else if (strcmp(a, "--procs") == 0) {
-      number = &o->limits.procs;
-      max = 1UL << 20;
-    } else if (strcmp(a, "--fsize") == 0) {
-      number = &o->limits.fsize_mib;
-      max = 1UL << 22;
-    } else if (strcmp(a, "--log-limit") == 0) {
-      number = &o->log_limit_mib;
-      max = 1UL << 12;
+      o->chdir = v;
     } else {
-      return 0;
+      unsigned long* number =
+          strcmp(a, "--cpu") == 0     ? &o->limits.cpu_seconds
+          : strcmp(a, "--mem") == 0   ? &o->limits.mem_mib
+          : strcmp(a, "--procs") == 0 ? &o->limits.procs
+          : strcmp(a, "--fsize") == 0 ? &o->limits.fsize_mib
+                                      : &o->log_limit_mib;
+      if (!whole(v, with_value[k].max, with_value[k].value, number, e))
+        return 0;
     }
-    if (number != NULL && (*number = whole(argv[i + 1], max)) == 0) return 0;
     i += 2;
   }
-  if (i >= argc) return 0;
+  if (i >= argc) return usage_error(e, "", "no program to run", NULL);
   o->program = argv + i;
   return 1;
 }
@@ -753,9 +787,13 @@ static int make_work_dir(struct run* r) {
    directory made. 0, or the exit status once the failure is said. */
 static int prepare(struct run* r, int argc, char** argv) {
   FILE* in;
+  struct usage_error e;
   /* A program of the same user must not read the case from this memory. */
   prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
-  if (!parse_options(argc, argv, &r->opt)) {
+  memset(&e, 0, sizeof e);
+  if (!parse_options(argc, argv, &r->opt, &e)) {
+    fprintf(stderr, "%s: %s%s%s\n", self, e.what, e.arg ? ": " : "",
+            e.arg ? e.arg : "");
     fputs(
         "usage: gridprobe-manager run [--wall SECONDS] [--user NAME] "
         "[--chdir DIR] [--cpu SECONDS] [--mem MIB] [--procs N] "

@@ -27,7 +27,10 @@ static int called(const char* argv0, const char* name) {
 
 static const char usage_text[] =
     "usage: gridprobe-manager run [--wall SECONDS] [--user NAME] "
-    "[--chdir DIR] -- PROGRAM [ARGS...]\n"
+    "[--chdir DIR]\n"
+    "         [--cpu SECONDS] [--mem MIB] [--procs N] [--fsize MIB] "
+    "[--log-limit MIB]\n"
+    "         [--no-sandbox] -- PROGRAM [ARGS...]\n"
     "       gridprobe-manager check RODS_IN RODS_OUT [--full F] [--zero Z]\n"
     "       gridprobe-manager validate [FILE]\n"
     "       gridprobe-manager show RODS_IN RODS_LOG [-o FILE]\n"
