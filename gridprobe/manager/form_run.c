@@ -64,8 +64,6 @@ struct options {
   unsigned long log_limit_mib; /* --log-limit: the transcript's bound */
 };
 
-#define DEFAULT_LOG_LIMIT 16
-
 struct run {
   struct options opt;
   struct gp_session s;
@@ -149,7 +147,7 @@ static int parse_options(int argc, char** argv, struct options* o,
       {"--mem", "a whole number of MiB", 1UL << 22},
       {"--procs", "a whole number of processes", 1UL << 20},
       {"--fsize", "a whole number of MiB", 1UL << 22},
-      {"--log-limit", "a whole number of MiB", 1UL << 12},
+      {"--log-limit", "a whole number of MiB", GP_MAX_LOG_LIMIT_MIB},
   };
   int i = 2;
   o->wall = 10.0;
@@ -161,7 +159,7 @@ static int parse_options(int argc, char** argv, struct options* o,
   o->limits.mem_mib = SANDBOX_DEFAULT_MEM;
   o->limits.procs = SANDBOX_DEFAULT_PROCS;
   o->limits.fsize_mib = SANDBOX_DEFAULT_FSIZE;
-  o->log_limit_mib = DEFAULT_LOG_LIMIT;
+  o->log_limit_mib = GP_DEFAULT_LOG_LIMIT_MIB;
   while (i < argc) {
     const char* a = argv[i];
     const char* v;
@@ -455,15 +453,6 @@ static int launch(struct run* r) {
 
 /* ****************************** The wire ****************************** */
 
-/* How much of the transcript stands: all of it, or past --log-limit, the
-   whole lines within it. */
-static size_t log_kept(const struct run* r, const char* log, size_t len) {
-  size_t limit = (size_t)r->opt.log_limit_mib << 20;
-  if (len <= limit) return len;
-  while (limit > 0 && log[limit - 1] != '\n') --limit;
-  return limit;
-}
-
 /* Appends the transcript's new bytes to the file that outlives a kill; a
    write that fails (a full disk, the judge's file-size limit) ends the
    run. */
@@ -476,8 +465,8 @@ static void flush_partial(struct run* r) {
     r->old_log_gone = 1;
     if (r->old_log.present || r->old_log.link) unlink("rods.log");
   }
-  if (len > (size_t)r->opt.log_limit_mib << 20) r->log_over = 1;
-  len = log_kept(r, log, len);
+  /* The session holds whole lines within --log-limit, no more. */
+  if (r->s.log_over) r->log_over = 1;
   if (r->partial_fd >= 0 && len > r->log_written) {
     if (!gp_write_all(r->partial_fd, log + r->log_written,
                       len - r->log_written)) {
@@ -572,7 +561,7 @@ static int serve(struct run* r, double deadline) {
                                     r->wire_len - r->wire_used, r->reply,
                                     sizeof r->reply, &r->reply_len, &step);
     if (r->wire_used == r->wire_len) r->wire_len = r->wire_used = 0;
-    if (step == GP_END) queue_reply(r, GP_REPLY_END, 2);
+    if (step == GP_END && !r->s.log_over) queue_reply(r, GP_REPLY_END, 2);
     drain_replies(r);
     /* After the reply: the program goes on while the line is saved. */
     flush_partial(r);
@@ -857,6 +846,7 @@ static int prepare(struct run* r, int argc, char** argv) {
            : NULL;
   if (in != NULL && r->rods_in.len == 0) fgetc(in);
   gp_session_load(&r->s, r->rods_in.present ? in : NULL, log_creatable());
+  gp_session_set_log_limit(&r->s, r->opt.log_limit_mib);
   if (in != NULL) fclose(in);
 
   /* A verdict left by an earlier run must not pass for this one's. */
@@ -943,7 +933,6 @@ static int publish_outcome(struct run* r) {
     if (r->log_over) r->s.outcome = GP_NO_REPORT;
   }
   out_len = r->log_over ? 0 : gp_session_out(&r->s, out);
-  len = log_kept(r, log, len);
   /* Both files are written aside first and renamed only when both are
      whole: a failure leaves the case directory as it was, and the
      transcript in the partial file. */
