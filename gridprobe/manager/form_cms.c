@@ -70,7 +70,8 @@ static int wait_readable(int in, int out) {
   }
 }
 
-/* Runs the request/reply loop until the session ends or the wire does. */
+/* Runs the request/reply loop until the session ends or the wire does; past
+   the log limit, without the final reply. */
 static void serve(struct gp_session* s, int in, int out) {
   struct gp_line pending = {{0}, 0};
   char buf[4096], replies[4096];
@@ -93,7 +94,7 @@ static void serve(struct gp_session* s, int in, int out) {
       /* A user that closed its end lets its requests decide. */
       gp_write_all(out, replies, len);
       if (step == GP_END) {
-        gp_write_all(out, GP_REPLY_END, 2);
+        if (!s->log_over) gp_write_all(out, GP_REPLY_END, 2);
         return;
       }
     }
@@ -137,10 +138,23 @@ int cms_main(int argc, char** argv) {
   struct gp_session s;
   struct gp_judgement j;
   int in, out;
+  unsigned long log_limit = GP_DEFAULT_LOG_LIMIT_MIB;
+  /* "--log-limit MIB" may come first, for a judge that wraps the manager. */
+  if (argc == 5 && strcmp(argv[1], "--log-limit") == 0) {
+    if (!gp_parse_log_limit(argv[2], &log_limit)) {
+      fprintf(stderr,
+              "gridprobe-manager: not a whole number of MiB (1 to %d): %s\n",
+              GP_MAX_LOG_LIMIT_MIB, argv[2]);
+      return 1;
+    }
+    argc -= 2;
+    argv += 2;
+  }
   if (argc != 3) return 1;
   signal(SIGPIPE, SIG_IGN);
   /* The case is read whole before the user side can do anything. */
   gp_session_load(&s, stdin, 1);
+  gp_session_set_log_limit(&s, log_limit);
   in = open(argv[1], O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (in < 0) {
     fprintf(stderr, "gridprobe-manager: cannot open %s: %s\n", argv[1],
@@ -168,6 +182,15 @@ int cms_main(int argc, char** argv) {
         "gridprobe-manager: the input's score line is malformed "
         "(expected \"score F Z\" with 0 <= F <= Z)\n",
         stderr);
+    gp_session_free(&s);
+    return 1;
+  }
+  if (s.log_over) {
+    /* A flood of calls: no verdict on anything, a failed evaluation. */
+    fprintf(stderr,
+            "gridprobe-manager: no verdict: the transcript passed the log "
+            "limit (--log-limit %lu MiB)\n",
+            log_limit);
     gp_session_free(&s);
     return 1;
   }

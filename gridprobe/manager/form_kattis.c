@@ -114,12 +114,26 @@ int kattis_main(int argc, char** argv) {
   char out[GP_OUT_MAX];
   size_t out_len;
   enum wire_end end;
-  int right, ok = 1;
+  int right, ok = 1, i;
+  unsigned long log_limit = GP_DEFAULT_LOG_LIMIT_MIB;
 
   if (argc < 4 || strlen(argv[3]) >= sizeof dir) return EXIT_JUDGE_ERROR;
   signal(SIGPIPE, SIG_IGN);
   strcpy(dir, argv[3]);
   trim_dir(dir);
+  /* The problem's validator flags: "--log-limit MIB"; others are not ours. */
+  for (i = 4; i < argc; ++i) {
+    if (strcmp(argv[i], "--log-limit") != 0) continue;
+    if (i + 1 >= argc || !gp_parse_log_limit(argv[i + 1], &log_limit)) {
+      snprintf(text, sizeof text,
+               "--log-limit needs a whole number of MiB (1 to %d): %s",
+               GP_MAX_LOG_LIMIT_MIB, i + 1 < argc ? argv[i + 1] : "none");
+      fprintf(stderr, "gridprobe-manager: %s\n", text);
+      put_line(dir, "judgeerror.txt", text);
+      return EXIT_JUDGE_ERROR;
+    }
+    ++i;
+  }
 
   scored = answer_score(argv[2], &full, &zero);
   if (scored < 0) {
@@ -133,6 +147,7 @@ int kattis_main(int argc, char** argv) {
   }
   input = fopen(argv[1], "rb");
   gp_session_load(&s, input, 1);
+  gp_session_set_log_limit(&s, log_limit);
   if (input != NULL) fclose(input);
   if (gp_case_fault(&s, text, sizeof text) != NULL) {
     int code = case_error(dir, argv[1], text);
@@ -141,6 +156,22 @@ int kattis_main(int argc, char** argv) {
   }
 
   end = gp_serve_stream(&s, 0, 1);
+  if (s.log_over) {
+    /* A flood of calls: no verdict, the judges told why, the team nothing.
+       The transcript kept is bounded. */
+    size_t log_len;
+    const char* log = gp_session_log(&s, &log_len);
+    put_file(dir, "rods.log", log, log_len);
+    snprintf(text, sizeof text,
+             "No verdict: the transcript passed the log limit (--log-limit "
+             "%lu MiB).",
+             log_limit);
+    fprintf(stderr, "gridprobe-manager: %s\n", text);
+    put_line(dir, "judgeerror.txt", text);
+    put_line(dir, "judgemessage.txt", text);
+    gp_session_free(&s);
+    return EXIT_JUDGE_ERROR;
+  }
   gp_judge_session(&s, full, zero, &j);
   right = s.outcome == GP_REPORTED && j.verdict != GP_WRONG;
 

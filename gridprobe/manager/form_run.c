@@ -64,8 +64,6 @@ struct options {
   unsigned long log_limit_mib; /* --log-limit: the transcript's bound */
 };
 
-#define DEFAULT_LOG_LIMIT 16
-
 struct run {
   struct options opt;
   struct gp_session s;
@@ -104,18 +102,53 @@ struct run {
 
 /* ****************************** Options ****************************** */
 
-/* A whole number in 1..max; 0 when the text is not one. */
-static unsigned long whole(const char* text, unsigned long max) {
-  char* end;
-  unsigned long v;
-  errno = 0;
-  if (text[0] < '0' || text[0] > '9') return 0;
-  v = strtoul(text, &end, 10);
-  if (errno != 0 || *end != '\0' || v > max) return 0;
-  return v;
+/* A usage error: what was wrong, and the word or value it was about. */
+struct usage_error {
+  char what[96];
+  const char* arg;
+};
+
+static int usage_error(struct usage_error* e, const char* prefix,
+                       const char* what, const char* arg) {
+  snprintf(e->what, sizeof e->what, "%s%s", prefix, what);
+  e->arg = arg;
+  return 0;
 }
 
-static int parse_options(int argc, char** argv, struct options* o) {
+/* A whole number in 1..max into *v: 1, or 0 once the error is noted. */
+static int whole(const char* text, unsigned long max, const char* value,
+                 unsigned long* v, struct usage_error* e) {
+  char* end;
+  char range[48];
+  errno = 0;
+  if (text[0] < '0' || text[0] > '9') return usage_error(e, "not ", value, text);
+  *v = strtoul(text, &end, 10);
+  if (*end != '\0') return usage_error(e, "not ", value, text);
+  if (errno != 0 || *v < 1 || *v > max) {
+    snprintf(range, sizeof range, "out of range (1 to %lu)", max);
+    return usage_error(e, "", range, text);
+  }
+  return 1;
+}
+
+/* The options of run: 1, or 0 with the error noted in e. */
+static int parse_options(int argc, char** argv, struct options* o,
+                         struct usage_error* e) {
+  /* Each option with a value, what its value is, and its bound. */
+  static const struct {
+    const char* name;
+    const char* value; /* names what must follow, and what was not it */
+    unsigned long max; /* the bound of a whole number; 0: not one */
+  } with_value[] = {
+      {"--wall", "a number of seconds", 0},
+      {"--user", "a user name", 0},
+      {"--chdir", "a directory", 0},
+      {"--cpu", "a whole number of seconds", 86400},
+      {"--mem", "a whole number of MiB", 1UL << 22},
+      {"--procs", "a whole number of processes", 1UL << 20},
+      {"--fsize", "a whole number of MiB", 1UL << 22},
+      {"--log-limit", "a whole number of MiB", GP_MAX_LOG_LIMIT_MIB},
+  };
   int i = 2;
   o->wall = 10.0;
   o->user = NULL;
@@ -126,11 +159,11 @@ static int parse_options(int argc, char** argv, struct options* o) {
   o->limits.mem_mib = SANDBOX_DEFAULT_MEM;
   o->limits.procs = SANDBOX_DEFAULT_PROCS;
   o->limits.fsize_mib = SANDBOX_DEFAULT_FSIZE;
-  o->log_limit_mib = DEFAULT_LOG_LIMIT;
+  o->log_limit_mib = GP_DEFAULT_LOG_LIMIT_MIB;
   while (i < argc) {
     const char* a = argv[i];
-    unsigned long* number = NULL;
-    unsigned long max = 0;
+    const char* v;
+    size_t k, n = sizeof with_value / sizeof with_value[0];
     if (strcmp(a, "--") == 0) {
       ++i;
       break;
@@ -141,40 +174,39 @@ static int parse_options(int argc, char** argv, struct options* o) {
       ++i;
       continue;
     }
-    if (i + 1 >= argc) return 0;
+    for (k = 0; k < n && strcmp(a, with_value[k].name) != 0; ++k) {
+    }
+    if (k == n) return usage_error(e, "", "unknown option", a);
+    if (i + 1 >= argc) {
+      usage_error(e, with_value[k].value, " must follow", a);
+      return 0;
+    }
+    v = argv[i + 1];
     if (strcmp(a, "--wall") == 0) {
       char* end;
       errno = 0;
-      o->wall = strtod(argv[i + 1], &end);
-      if (errno != 0 || *end != '\0' || end == argv[i + 1] || !(o->wall > 0) ||
-          o->wall > 86400)
-        return 0;
+      o->wall = strtod(v, &end);
+      if (errno != 0 || *end != '\0' || end == v || o->wall != o->wall)
+        return usage_error(e, "not ", with_value[k].value, v);
+      if (!(o->wall > 0) || o->wall > 86400)
+        return usage_error(e, "", "out of range (above 0, at most 86400)", v);
     } else if (strcmp(a, "--user") == 0) {
-      o->user = argv[i + 1];
+      o->user = v;
     } else if (strcmp(a, "--chdir") == 0) {
-      o->chdir = argv[i + 1];
-    } else if (strcmp(a, "--cpu") == 0) {
-      number = &o->limits.cpu_seconds;
-      max = 86400;
-    } else if (strcmp(a, "--mem") == 0) {
-      number = &o->limits.mem_mib;
-      max = 1UL << 22;
-    } else if (strcmp(a, "--procs") == 0) {
-      number = &o->limits.procs;
-      max = 1UL << 20;
-    } else if (strcmp(a, "--fsize") == 0) {
-      number = &o->limits.fsize_mib;
-      max = 1UL << 22;
-    } else if (strcmp(a, "--log-limit") == 0) {
-      number = &o->log_limit_mib;
-      max = 1UL << 12;
+      o->chdir = v;
     } else {
-      return 0;
+      unsigned long* number =
+          strcmp(a, "--cpu") == 0     ? &o->limits.cpu_seconds
+          : strcmp(a, "--mem") == 0   ? &o->limits.mem_mib
+          : strcmp(a, "--procs") == 0 ? &o->limits.procs
+          : strcmp(a, "--fsize") == 0 ? &o->limits.fsize_mib
+                                      : &o->log_limit_mib;
+      if (!whole(v, with_value[k].max, with_value[k].value, number, e))
+        return 0;
     }
-    if (number != NULL && (*number = whole(argv[i + 1], max)) == 0) return 0;
     i += 2;
   }
-  if (i >= argc) return 0;
+  if (i >= argc) return usage_error(e, "", "no program to run", NULL);
   o->program = argv + i;
   return 1;
 }
@@ -421,15 +453,6 @@ static int launch(struct run* r) {
 
 /* ****************************** The wire ****************************** */
 
-/* How much of the transcript stands: all of it, or past --log-limit, the
-   whole lines within it. */
-static size_t log_kept(const struct run* r, const char* log, size_t len) {
-  size_t limit = (size_t)r->opt.log_limit_mib << 20;
-  if (len <= limit) return len;
-  while (limit > 0 && log[limit - 1] != '\n') --limit;
-  return limit;
-}
-
 /* Appends the transcript's new bytes to the file that outlives a kill; a
    write that fails (a full disk, the judge's file-size limit) ends the
    run. */
@@ -442,8 +465,8 @@ static void flush_partial(struct run* r) {
     r->old_log_gone = 1;
     if (r->old_log.present || r->old_log.link) unlink("rods.log");
   }
-  if (len > (size_t)r->opt.log_limit_mib << 20) r->log_over = 1;
-  len = log_kept(r, log, len);
+  /* The session holds whole lines within --log-limit, no more. */
+  if (r->s.log_over) r->log_over = 1;
   if (r->partial_fd >= 0 && len > r->log_written) {
     if (!gp_write_all(r->partial_fd, log + r->log_written,
                       len - r->log_written)) {
@@ -538,7 +561,7 @@ static int serve(struct run* r, double deadline) {
                                     r->wire_len - r->wire_used, r->reply,
                                     sizeof r->reply, &r->reply_len, &step);
     if (r->wire_used == r->wire_len) r->wire_len = r->wire_used = 0;
-    if (step == GP_END) queue_reply(r, GP_REPLY_END, 2);
+    if (step == GP_END && !r->s.log_over) queue_reply(r, GP_REPLY_END, 2);
     drain_replies(r);
     /* After the reply: the program goes on while the line is saved. */
     flush_partial(r);
@@ -753,9 +776,13 @@ static int make_work_dir(struct run* r) {
    directory made. 0, or the exit status once the failure is said. */
 static int prepare(struct run* r, int argc, char** argv) {
   FILE* in;
+  struct usage_error e;
   /* A program of the same user must not read the case from this memory. */
   prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
-  if (!parse_options(argc, argv, &r->opt)) {
+  memset(&e, 0, sizeof e);
+  if (!parse_options(argc, argv, &r->opt, &e)) {
+    fprintf(stderr, "%s: %s%s%s\n", self, e.what, e.arg ? ": " : "",
+            e.arg ? e.arg : "");
     fputs(
         "usage: gridprobe-manager run [--wall SECONDS] [--user NAME] "
         "[--chdir DIR] [--cpu SECONDS] [--mem MIB] [--procs N] "
@@ -819,6 +846,7 @@ static int prepare(struct run* r, int argc, char** argv) {
            : NULL;
   if (in != NULL && r->rods_in.len == 0) fgetc(in);
   gp_session_load(&r->s, r->rods_in.present ? in : NULL, log_creatable());
+  gp_session_set_log_limit(&r->s, r->opt.log_limit_mib);
   if (in != NULL) fclose(in);
 
   /* A verdict left by an earlier run must not pass for this one's. */
@@ -905,7 +933,6 @@ static int publish_outcome(struct run* r) {
     if (r->log_over) r->s.outcome = GP_NO_REPORT;
   }
   out_len = r->log_over ? 0 : gp_session_out(&r->s, out);
-  len = log_kept(r, log, len);
   /* Both files are written aside first and renamed only when both are
      whole: a failure leaves the case directory as it was, and the
      transcript in the partial file. */

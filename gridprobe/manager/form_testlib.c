@@ -47,6 +47,7 @@ struct tl_args {
   const char* result; /* NULL: the comment goes to stderr */
   int appes;          /* the result file in XML */
   int ejudge;         /* started by ejudge (EJUDGE in the environment) */
+  unsigned long log_limit; /* --log-limit MIB: the transcript's bound */
 };
 
 /* A right answer's share of the points, as the exact fraction n / d. */
@@ -68,15 +69,23 @@ static int tl_under_ejudge(void) {
   return e != NULL && *e != '\0';
 }
 
-/* Splits argv: "--testset X" and "--group Y" are skipped as testlib does;
-   the rest are positional. min_files: 2 (interactor) or 3 (checker). */
+/* Splits argv: "--testset X" and "--group Y" are skipped as testlib does,
+   "--log-limit MIB" is taken; the rest are positional. min_files: 2
+   (interactor) or 3 (checker). */
 static int tl_parse_args(int argc, char** argv, int min_files,
                          struct tl_args* a) {
   const char* pos[8];
   int n = 0, i;
   memset(a, 0, sizeof *a);
   a->ejudge = tl_under_ejudge();
+  a->log_limit = GP_DEFAULT_LOG_LIMIT_MIB;
   for (i = 1; i < argc; ++i) {
+    if (strcmp(argv[i], "--log-limit") == 0) {
+      if (i + 1 >= argc || !gp_parse_log_limit(argv[i + 1], &a->log_limit))
+        return 0;
+      ++i;
+      continue;
+    }
     if (strcmp(argv[i], "--testset") == 0 || strcmp(argv[i], "--group") == 0) {
       if (i + 1 >= argc) return 0;
       ++i;
@@ -348,6 +357,7 @@ int testlib_interactor_main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
   input = fopen(a.input, "rb");
   gp_session_load(&s, input, 1);
+  gp_session_set_log_limit(&s, a.log_limit);
   if (input != NULL) fclose(input);
   if (tl_case_failure(&a, s.load_error, s.score_ok, &status) ||
       !tl_answer_score(&a, &s.c, &status)) {
@@ -364,6 +374,17 @@ int testlib_interactor_main(int argc, char** argv) {
   }
 
   gp_serve_stream(&s, 0, 1);
+  if (s.log_over) {
+    /* A flood of calls: no verdict on the program, and OUTPUT left empty. */
+    char text[200];
+    fclose(output);
+    snprintf(text, sizeof text,
+             "No verdict: the transcript passed the log limit (--log-limit "
+             "%lu MiB)",
+             a.log_limit);
+    gp_session_free(&s);
+    return tl_fail(&a, text);
+  }
   gp_judge_session(&s, s.c.full, s.c.zero, &j);
   accepted = j.verdict == GP_RIGHT || j.verdict == GP_PARTIAL;
 

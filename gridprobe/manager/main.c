@@ -27,13 +27,17 @@ static int called(const char* argv0, const char* name) {
 
 static const char usage_text[] =
     "usage: gridprobe-manager run [--wall SECONDS] [--user NAME] "
-    "[--chdir DIR] -- PROGRAM [ARGS...]\n"
+    "[--chdir DIR]\n"
+    "         [--cpu SECONDS] [--mem MIB] [--procs N] [--fsize MIB] "
+    "[--log-limit MIB]\n"
+    "         [--no-sandbox] -- PROGRAM [ARGS...]\n"
     "       gridprobe-manager check RODS_IN RODS_OUT [--full F] [--zero Z]\n"
     "       gridprobe-manager validate [FILE]\n"
     "       gridprobe-manager show RODS_IN RODS_LOG [-o FILE]\n"
-    "       gridprobe-manager FIFO_FROM_USER FIFO_TO_USER\n"
-    "       gridprobe-manager INPUT ANSWER FEEDBACK_DIR [ARGS...]\n"
-    "       gridprobe-interactor INPUT OUTPUT [ANSWER [RESULT]]\n"
+    "       gridprobe-manager [--log-limit MIB] FIFO_FROM_USER FIFO_TO_USER\n"
+    "       gridprobe-manager INPUT ANSWER FEEDBACK_DIR [--log-limit MIB]\n"
+    "       gridprobe-interactor INPUT OUTPUT [ANSWER [RESULT]] "
+    "[--log-limit MIB]\n"
     "       gridprobe-checker INPUT OUTPUT ANSWER [RESULT]\n"
     "       gridprobe-manager --help | --version\n";
 
@@ -63,6 +67,9 @@ int main(int argc, char** argv) {
     return validate_main(argc, argv);
   if (argc >= 2 && strcmp(argv[1], "show") == 0) return show_main(argc, argv);
   if (argc == 3 && is_fifo(argv[1]) && is_fifo(argv[2]))
+    return cms_main(argc, argv);
+  if (argc == 5 && strcmp(argv[1], "--log-limit") == 0 && is_fifo(argv[3]) &&
+      is_fifo(argv[4]))
     return cms_main(argc, argv);
   if (argc >= 4 && is_dir(argv[3])) return kattis_main(argc, argv);
   return usage();

@@ -98,7 +98,26 @@ int gp_session_load(struct gp_session* s, FILE* rods_in, int log_ok) {
   else
     s->load_error = gp_case_load(rods_in, &s->c, &s->score_ok);
   if (s->load_error < 0 && !log_ok) s->load_error = 6;
+  gp_session_set_log_limit(s, GP_DEFAULT_LOG_LIMIT_MIB);
   return s->load_error;
+}
+
+int gp_parse_log_limit(const char* text, unsigned long* mib) {
+  unsigned long v = 0;
+  const char* p = text;
+  if (*p == '\0') return 0;
+  for (; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9') return 0;
+    v = v * 10 + (unsigned long)(*p - '0');
+    if (v > GP_MAX_LOG_LIMIT_MIB) return 0;
+  }
+  if (v < 1) return 0;
+  *mib = v;
+  return 1;
+}
+
+void gp_session_set_log_limit(struct gp_session* s, unsigned long mib) {
+  s->log_limit = (size_t)mib << 20;
 }
 
 void gp_session_free(struct gp_session* s) {
@@ -114,11 +133,18 @@ static void log_printf(struct gp_session* s, const char* fmt, ...) {
   va_start(ap, fmt);
   n = vsnprintf(line, sizeof line, fmt, ap);
   va_end(ap);
-  if (n < 0) return;
+  if (n < 0 || s->log_over) return;
+  if (s->log_limit != 0 && s->log_len + (size_t)n > s->log_limit) {
+    /* Whole lines only: a call's line may be written in two pieces. */
+    s->log_over = 1;
+    while (s->log_len > 0 && s->log[s->log_len - 1] != '\n') --s->log_len;
+    return;
+  }
   if (s->log_len + (size_t)n > s->log_cap) {
     size_t ncap = s->log_cap != 0 ? s->log_cap : 4096;
     char* grown;
     while (ncap < s->log_len + (size_t)n) ncap *= 2;
+    if (s->log_limit != 0 && ncap > s->log_limit) ncap = s->log_limit;
     grown = (char*)realloc(s->log, ncap);
     if (grown == NULL) {
       s->log_failed = 1;
@@ -246,6 +272,12 @@ size_t gp_session_feed(struct gp_session* s, struct gp_line* pending,
     }
     pending->len = 0;
     *step = gp_session_request(s, line, len, &value);
+    if (s->log_over) {
+      /* Past the bound no verdict stands, a report included. */
+      s->outcome = GP_NO_REPORT;
+      *step = GP_END;
+      break;
+    }
     if (*step == GP_REPLY) *out_len += gp_format_reply(value, out + *out_len);
   }
   return used;
@@ -281,6 +313,7 @@ const char* gp_session_log(const struct gp_session* s, size_t* len) {
 
 size_t gp_session_out(const struct gp_session* s, char* buf) {
   int n;
+  if (s->log_over) return 0;
   if (s->outcome == GP_ERROR)
     n = snprintf(buf, GP_OUT_MAX, "0\n%s\n", errmsg[s->error]);
   else if (s->outcome == GP_REPORTED)
@@ -294,7 +327,7 @@ size_t gp_session_out(const struct gp_session* s, char* buf) {
 
 const char* gp_session_stdout_line(const struct gp_session* s, char* buf,
                                    size_t size) {
-  if (s->outcome != GP_ERROR) return NULL;
+  if (s->outcome != GP_ERROR || s->log_over) return NULL;
   snprintf(buf, size, "%s\n", errmsg[s->error]);
   return buf;
 }

@@ -10,6 +10,10 @@
 #define GP_OUT_MAX 128
 #define GP_MAX_RECT_CALLS 400
 #define GP_DEFAULT_SCORE_LIMIT 400
+/* The transcript's bound in MiB (--log-limit): far above any honest run,
+   which writes at most a few hundred lines. */
+#define GP_DEFAULT_LOG_LIMIT_MIB 16
+#define GP_MAX_LOG_LIMIT_MIB 4096
 
 /* The ten messages of the linked form, index 0..9. */
 const char* gp_message(int index);
@@ -50,6 +54,8 @@ struct gp_session {
   char* log;     /* rods.log bytes so far (malloc'd, grows) */
   size_t log_len, log_cap;
   int log_failed; /* memory for the transcript ran out */
+  size_t log_limit; /* bytes the transcript may hold; 0: no bound */
+  int log_over;     /* it would have passed log_limit: the run is over */
   int linked_output; /* the refused line was a linked grader's message */
 };
 
@@ -57,6 +63,16 @@ struct gp_session {
    be opened (index 0). log_ok 0: rods.log cannot be created (index 6, raised
    only when the case itself is valid). Returns s->load_error. */
 int gp_session_load(struct gp_session* s, FILE* rods_in, int log_ok);
+
+/* --log-limit's value in MiB into *mib: 1, or 0 when it is no whole number
+   in 1..GP_MAX_LOG_LIMIT_MIB. */
+int gp_parse_log_limit(const char* text, unsigned long* mib);
+
+/* Bounds the transcript at mib MiB (gp_session_load sets the default). A
+   line that would pass the bound is not written, the transcript keeps its
+   whole lines, and the run ends without a verdict: log_over, outcome
+   GP_NO_REPORT, no rods.out and no standard-output line. */
+void gp_session_set_log_limit(struct gp_session* s, unsigned long mib);
 
 /* Frees the transcript. */
 void gp_session_free(struct gp_session* s);

@@ -42,7 +42,8 @@ class CmsTest : public ::testing::Test {
   }
 
   cms_run run(const std::string& mode, const std::string& input,
-              const std::vector<std::string>& program, int wall = 10) {
+              const std::vector<std::string>& program, int wall = 10,
+              const std::vector<std::string>& manager_options = {}) {
     testkit::scratch_dir box("cms-manager");
     testkit::write_file(box / "input.txt", input);
     std::vector<std::string> argv = {GRIDPROBE_CMS_RUNNER,
@@ -50,8 +51,9 @@ class CmsTest : public ::testing::Test {
                                      std::to_string(wall),
                                      box.path().string(),
                                      (box / "input.txt").string(),
-                                     GRIDPROBE_MANAGER,
-                                     "--"};
+                                     GRIDPROBE_MANAGER};
+    argv.insert(argv.end(), manager_options.begin(), manager_options.end());
+    argv.push_back("--");
     argv.insert(argv.end(), program.begin(), program.end());
     testkit::run_result r = testkit::run_program(argv);
     EXPECT_TRUE(r.exited && r.exit_code == 0) << r.err;
@@ -119,6 +121,40 @@ TEST_F(CmsTest, OutcomeTable) {
                     {program(c.program).string()});
     EXPECT_EQ(r.verdict, c.verdict);
     EXPECT_EQ(r.output_txt, c.output_txt);
+  }
+}
+
+// A program that floods gridsize requests without reading a reply ends at
+// the log limit: a failed evaluation, the reason on stderr, no output.txt,
+// whatever the limit.
+TEST_F(CmsTest, TranscriptFloodEndsAtTheLogLimit) {
+  testkit::scratch_dir dir("cms-flood");
+  fs::path flood = judges::script(dir.path(), "flood",
+                                   "yes G & exec cat >/dev/null\n");
+  fs::path honest = program("six_calls");
+  const struct {
+    std::vector<std::string> options;
+    fs::path program;
+    const char* verdict;
+    const char* said;  // in the manager's stderr; "" for nothing
+  } rows[] = {
+      {{}, flood, "failed", "the log limit (--log-limit 16 MiB)"},
+      {{"--log-limit", "1"}, flood, "failed",
+       "the log limit (--log-limit 1 MiB)"},
+      // Six calls are far below even the smallest bound.
+      {{"--log-limit", "1"}, honest, "outcome 1 translate:success", ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.program.filename().string() + " " +
+                 (row.options.empty() ? "" : row.options.back()));
+    cms_run r = run("std_io", judges::kCase, {row.program.string()}, 30,
+                    row.options);
+    EXPECT_EQ(r.verdict, row.verdict) << r.manager_err;
+    EXPECT_NE(r.manager_err.find(row.said), std::string::npos)
+        << r.manager_err;
+    if (row.verdict == std::string("failed")) {
+      EXPECT_EQ(r.output_txt, "<missing>");
+    }
   }
 }
 

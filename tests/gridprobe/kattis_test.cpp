@@ -243,6 +243,70 @@ TEST_F(KattisTest, GarbageOnTheWire) {
   }
 }
 
+// A program that floods gridsize requests ends at the log limit: a judge
+// error with the reason in judgeerror.txt, nothing for the team, and the
+// feedback's transcript within the bound, whatever the bound; a bad value
+// of the flag is a judge error too.
+TEST_F(KattisTest, TranscriptFloodEndsAtTheLogLimit) {
+  testkit::scratch_dir dir("kattis-flood");
+  fs::path flood = judges::script(dir.path(), "flood",
+                                   "yes G & exec cat >/dev/null\n");
+  fs::path honest = program(judge::kattis, "right");
+  const struct {
+    std::vector<std::string> flags;
+    fs::path program;
+    const char* verdict;
+    const char* judgeerror;  // "<missing>": none
+    size_t log_bound;        // bytes rods.log may hold
+  } rows[] = {
+      {{}, flood, "JE validator exited with status 1",
+       "No verdict: the transcript passed the log limit (--log-limit 16 "
+       "MiB).\n",
+       16u << 20},
+      {{"--log-limit", "1"}, flood, "JE validator exited with status 1",
+       "No verdict: the transcript passed the log limit (--log-limit 1 "
+       "MiB).\n",
+       1u << 20},
+      {{"--log-limit", "1"}, honest, "AC", "<missing>", 1u << 20},
+      {{"--log-limit", "x"}, honest, "JE validator exited with status 1",
+       "--log-limit needs a whole number of MiB (1 to 4096): x\n", 0},
+      {{"--log-limit"}, honest, "JE validator exited with status 1",
+       "--log-limit needs a whole number of MiB (1 to 4096): none\n", 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.program.filename().string() + " " +
+                 (row.flags.empty() ? "" : row.flags.back()));
+    fs::path feedback = box_ / "feedback";
+    fs::remove_all(feedback);
+    fs::create_directories(feedback);
+    testkit::write_file(box_ / "case.in", judges::kCase);
+    testkit::write_file(box_ / "case.ans", "");
+    std::vector<std::string> argv = {
+        GRIDPROBE_KATTIS_RUNNER,     "30", feedback.string(),
+        (box_ / "case.in").string(), (box_ / "case.ans").string(),
+        GRIDPROBE_MANAGER};
+    argv.insert(argv.end(), row.flags.begin(), row.flags.end());
+    argv.insert(argv.end(), {";", row.program.string()});
+    testkit::run_options opt;
+    opt.dir = box_.path();
+    testkit::run_result r = testkit::run_program(argv, opt);
+    EXPECT_TRUE(r.exited && r.exit_code == 0) << r.err;
+    size_t eol = r.out.find('\n');
+    std::string verdict =
+        r.out.substr(eol + 1, r.out.find('\n', eol + 1) - eol - 1);
+    EXPECT_EQ(verdict, row.verdict) << r.out;
+    EXPECT_EQ(testkit::read_file(feedback / "judgeerror.txt"), row.judgeerror);
+    std::string log = testkit::read_file(feedback / "rods.log");
+    if (row.program == flood) {
+      EXPECT_LE(log.size(), row.log_bound);
+      EXPECT_GT(log.size(), row.log_bound - 64);
+      EXPECT_EQ(log.substr(log.size() - 16), "gridsize() = 10\n");
+      EXPECT_EQ(testkit::read_file(feedback / "teammessage.txt"), "<missing>");
+      EXPECT_EQ(testkit::read_file(feedback / "rods.out"), "<missing>");
+    }
+  }
+}
+
 // The final reply goes out only for a right answer: a program told "E"
 // after a wrong one could run its exit handlers while the judge still waits
 // for the validator, and a crash there would hide the wrong answer.

@@ -254,6 +254,61 @@ TEST(SplitRun, UsageAndStartFailuresExitOne) {
   }
 }
 
+// Each usage error of run names what was wrong, then the usage line, and
+// starts nothing: no partial transcript, no verdict.
+TEST(SplitRun, UsageErrorsNameWhatWasWrong) {
+  scratch_dir dir;
+  write_file(dir.path() / "rods.in", kWorked);
+  const struct {
+    std::vector<std::string> args;  // after "run"
+    const char* said;               // the first line, whole
+  } rows[] = {
+      {{"--wall", "abc", "--", "/bin/true"}, "not a number of seconds: abc"},
+      {{"--wall", "3s", "--", "/bin/true"}, "not a number of seconds: 3s"},
+      {{"--wall", "nan", "--", "/bin/true"}, "not a number of seconds: nan"},
+      {{"--wall", "0", "--", "/bin/true"},
+       "out of range (above 0, at most 86400): 0"},
+      {{"--cpu", "1.5", "--", "/bin/true"},
+       "not a whole number of seconds: 1.5"},
+      {{"--cpu", "0", "--", "/bin/true"}, "out of range (1 to 86400): 0"},
+      {{"--mem", "-5", "--", "/bin/true"}, "not a whole number of MiB: -5"},
+      {{"--mem", "99999999999999999999999", "--", "/bin/true"},
+       "out of range (1 to 4194304): 99999999999999999999999"},
+      {{"--procs", "many", "--", "/bin/true"},
+       "not a whole number of processes: many"},
+      {{"--fsize", "", "--", "/bin/true"}, "not a whole number of MiB: "},
+      {{"--log-limit", "16M", "--", "/bin/true"},
+       "not a whole number of MiB: 16M"},
+      {{"--log-limit", "4097", "--", "/bin/true"},
+       "out of range (1 to 4096): 4097"},
+      {{"--bogus", "1", "--", "/bin/true"}, "unknown option: --bogus"},
+      {{"-w", "--", "/bin/true"}, "unknown option: -w"},
+      {{"--wall"}, "a number of seconds must follow: --wall"},
+      {{"--no-sandbox", "--user"}, "a user name must follow: --user"},
+      {{"--chdir"}, "a directory must follow: --chdir"},
+      {{"--cpu"}, "a whole number of seconds must follow: --cpu"},
+      {{"--log-limit"}, "a whole number of MiB must follow: --log-limit"},
+      {{}, "no program to run"},
+      {{"--wall", "5", "--"}, "no program to run"},
+      {{"--no-sandbox"}, "no program to run"},
+  };
+  for (const auto& row : rows) {
+    std::vector<std::string> argv = {GRIDPROBE_MANAGER, "run"};
+    argv.insert(argv.end(), row.args.begin(), row.args.end());
+    SCOPED_TRACE(row.said);
+    run_result run = run_limited(argv, dir.path(), 30);
+    EXPECT_TRUE(run.exited && run.exit_code == 1) << run.err;
+    EXPECT_EQ(run.err.rfind(std::string("gridprobe-manager: ") + row.said +
+                                "\nusage: gridprobe-manager run ",
+                            0),
+              0u)
+        << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_FALSE(fs::exists(dir.path() / "rods.out"));
+    EXPECT_FALSE(fs::exists(dir.path() / "rods.log.partial"));
+  }
+}
+
 // Root without --user is warned once; a named user runs a private copy.
 TEST(SplitRun, RootWarningAndUser) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root";

@@ -504,6 +504,43 @@ TEST_P(TestlibTest, WireFromAScript) {
   }
 }
 
+// A program that floods gridsize requests ends at the log limit: FAIL (exit
+// 3) with the reason, and an empty OUTPUT, whatever the bound; a bad bound
+// is bad arguments.
+TEST_P(TestlibTest, TranscriptFloodEndsAtTheLogLimit) {
+  testkit::scratch_dir dir("testlib-flood");
+  fs::path flood = judges::script(dir.path(), "flood",
+                                   "yes G & exec cat >/dev/null\n");
+  const struct {
+    std::vector<std::string> extra;
+    fs::path program;
+    const char* verdict;
+    const char* comment;  // its start
+    const char* output;
+  } rows[] = {
+      {{}, flood, "FAIL",
+       "FAIL No verdict: the transcript passed the log limit (--log-limit 16 "
+       "MiB)",
+       ""},
+      {{"--log-limit", "1"}, flood, "FAIL",
+       "FAIL No verdict: the transcript passed the log limit (--log-limit 1 "
+       "MiB)",
+       ""},
+      {{"--log-limit", "1"}, program("c-right"), "OK", "ok ",
+       "1\n2 3 2 7\n5 9 8 9\n"},
+      {{"--log-limit", "0"}, program("c-right"), "FAIL",
+       "FAIL Program must be run with", "<missing>"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.program.filename().string() + " " +
+                 (row.extra.empty() ? "" : row.extra.back()));
+    judged r = run(row.program, kCase, "", false, row.extra, {}, 30);
+    EXPECT_EQ(r.verdict, row.verdict) << r.comment;
+    EXPECT_EQ(r.comment.rfind(row.comment, 0), 0u) << r.comment;
+    EXPECT_EQ(r.output, row.output);
+  }
+}
+
 // A program that never ends is the judge's time limit.
 TEST_P(TestlibTest, HangingProgram) {
   judged r = run(program("c-hang"), kCase, "", false, {}, {}, 1);

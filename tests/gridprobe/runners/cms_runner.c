@@ -90,15 +90,18 @@ int main(int argc, char** argv) {
   char fifo_dir[] = "/tmp/cms-runner-XXXXXX";
   char from_user[256], to_user[256];
   char user_dir[] = "/tmp/cms-user-XXXXXX";
-  char* manager_argv[4];
+  char* manager_argv[8];
   int mgr, user, mgr_status = -1, user_status = -1, user_timeout = 0;
-  int wall;
+  int wall, dash = 6, m = 0, i;
   long long start, user_deadline, mgr_deadline;
   char b[32];
-  if (argc < 8 || strcmp(argv[6], "--") != 0) {
+  /* Options for the manager may come between it and "--": a judge's
+     wrapper script would pass them. */
+  while (dash < argc && dash < 9 && strcmp(argv[dash], "--") != 0) ++dash;
+  if (argc < dash + 2 || strcmp(argv[dash], "--") != 0) {
     fprintf(stderr,
             "usage: cms_runner MODE WALL MANAGER_DIR INPUT MANAGER "
-            "-- PROGRAM [ARGS...]\n");
+            "[OPTIONS...] -- PROGRAM [ARGS...]\n");
     return 99;
   }
   wall = atoi(argv[2]);
@@ -111,12 +114,13 @@ int main(int argc, char** argv) {
   chmod(from_user, 0666);
   chmod(to_user, 0666);
 
-  manager_argv[0] = argv[5];
-  manager_argv[1] = from_user;
-  manager_argv[2] = to_user;
-  manager_argv[3] = NULL;
+  for (i = 5; i < dash; ++i) manager_argv[m++] = argv[i];
+  manager_argv[m++] = from_user;
+  manager_argv[m++] = to_user;
+  manager_argv[m] = NULL;
   mgr = start_manager(argv[3], argv[4], manager_argv);
-  user = start_user(argv[1], user_dir, to_user, from_user, argv + 7, argc - 7);
+  user = start_user(argv[1], user_dir, to_user, from_user, argv + dash + 1,
+                    argc - dash - 1);
   start = runner_now_ms();
   user_deadline = start + 1000LL * wall;
   /* The manager's own limit is larger than the user's, as CMS sets it. */

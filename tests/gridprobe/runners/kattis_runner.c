@@ -111,8 +111,9 @@ int main(int argc, char** argv) {
   val_argv[1] = argv[a + 2];
   val_argv[2] = argv[a + 3];
   val_argv[3] = feedback_arg;
-  for (i = a + 5; i < argc && strcmp(argv[i], ";") != 0; ++i) {
-  }
+  /* The problem's validator flags follow the feedback directory. */
+  for (i = a + 5; i < argc && strcmp(argv[i], ";") != 0; ++i)
+    val_argv[4 + i - (a + 5)] = argv[i];
   for (++i; i < argc; ++i) user_argv[n++] = argv[i];
   if (n == 0) return 99;
 
