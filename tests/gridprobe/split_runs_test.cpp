@@ -38,8 +38,8 @@ bool unprivileged_bwrap_works(uid_t uid, gid_t gid, std::string* why) {
     int null_fd = open("/dev/null", O_RDWR);
     dup2(null_fd, 1);
     dup2(null_fd, 2);
-    if (uid != 0 && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 ||
-                     setuid(uid) != 0))
+    if (uid != 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0))
       _exit(126);
     execlp("bwrap", "bwrap", "--unshare-all", "--unshare-user",
            "--die-with-parent", "--ro-bind", "/usr", "/usr", "--symlink",
@@ -207,8 +207,7 @@ int processes_with(const std::string& token) {
   if (proc == nullptr) return -1;
   while (struct dirent* d = readdir(proc)) {
     if (d->d_name[0] < '1' || d->d_name[0] > '9') continue;
-    std::string cmdline =
-        read_file(fs::path("/proc") / d->d_name / "cmdline");
+    std::string cmdline = read_file(fs::path("/proc") / d->d_name / "cmdline");
     if (cmdline.find(token) != std::string::npos) ++found;
   }
   closedir(proc);
@@ -225,9 +224,8 @@ int survivors(const std::string& token) {
 
 std::string unique_token(const char* what) {
   return std::string("gp-") + what + "-" + std::to_string(getpid()) + "-" +
-         std::to_string(std::chrono::steady_clock::now()
-                            .time_since_epoch()
-                            .count());
+         std::to_string(
+             std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
 bool wait_for(const fs::path& file, const std::string& text) {
@@ -241,17 +239,17 @@ bool wait_for(const fs::path& file, const std::string& text) {
 // A right answer within one call gets no score, however it is spelled.
 bool scores(const fs::path& work) {
   if (read_file(work / "rods.out") == "<missing>") return false;
-  run_result check = run_program(
-      {GRIDPROBE_MANAGER, "check", (work / "rods.in").string(),
-       (work / "rods.out").string(), "--full", "1", "--zero", "2"},
-      work);
+  run_result check =
+      run_program({GRIDPROBE_MANAGER, "check", (work / "rods.in").string(),
+                   (work / "rods.out").string(), "--full", "1", "--zero", "2"},
+                  work);
   return check.out != "0\n";
 }
 
-#define FOR_EACH_JUDGE(j)                           \
-  std::string skipped;                              \
-  std::vector<judge> all = judges(&skipped);        \
-  if (all.empty()) GTEST_SKIP() << skipped;         \
+#define FOR_EACH_JUDGE(j)                                                \
+  std::string skipped;                                                   \
+  std::vector<judge> all = judges(&skipped);                             \
+  if (all.empty()) GTEST_SKIP() << skipped;                              \
   if (!skipped.empty()) std::cout << "[ SKIPPED  ] " << skipped << "\n"; \
   for (const judge& j : all)
 
@@ -315,8 +313,8 @@ TEST(Runs, TeardownRemovesNothingOfTheJudges) {
     write_file(precious / "f", "the judge's\n");
     b.give_away(b.dir.path());
     fs::path prog = b.reachable(HOSTILE_RUNS);
-    run_result r = run(b, {}, {prog.string(), "swapdirs", precious.string()},
-                       "swap");
+    run_result r =
+        run(b, {}, {prog.string(), "swapdirs", precious.string()}, "swap");
     EXPECT_TRUE(r.exited && r.exit_code == 0) << r.err;
     EXPECT_EQ(read_file(precious / "f"), "the judge's\n");
     EXPECT_EQ(read_file(b.work / "rods.out"), kHonest);
@@ -351,7 +349,8 @@ TEST(Runs, StopDuringAFloodIsActedOn) {
       fs::create_directories(streams);
       b.give_away(streams);
       started s = start(
-          b, b.argv({"--procs", "1000"}, {prog.string(), "flood", token, "500"}),
+          b,
+          b.argv({"--procs", "1000"}, {prog.string(), "flood", token, "500"}),
           streams);
       ASSERT_TRUE(wait_for(s.err, "forked"));
       // The program says "forked" before its second call: wait for that
@@ -467,8 +466,7 @@ TEST(Runs, TranscriptFloodIsBounded) {
       run_result r = run(b, {"--log-limit", "1", "--wall", "30"},
                          {"/bin/sh", "-c", flood}, "limit");
       EXPECT_TRUE(r.exited && r.exit_code == 2) << r.err;
-      EXPECT_NE(r.err.find("log limit (--log-limit 1 MiB)"),
-                std::string::npos)
+      EXPECT_NE(r.err.find("log limit (--log-limit 1 MiB)"), std::string::npos)
           << r.err;
       std::string log = read_file(b.work / "rods.log");
       EXPECT_LE(log.size(), 1024u * 1024u);
@@ -477,14 +475,73 @@ TEST(Runs, TranscriptFloodIsBounded) {
     }
     {
       bench b(j);
-      run_result r = run(b, {"--wall", "30"}, {"/bin/sh", "-c", flood},
-                         "fsize", 64 * 1024);
-      EXPECT_TRUE(r.exited && r.exit_code == 1)
-          << "signal " << r.signal << "\n" << r.err;
+      run_result r = run(b, {"--wall", "30"}, {"/bin/sh", "-c", flood}, "fsize",
+                         64 * 1024);
+      EXPECT_TRUE(r.exited && r.exit_code == 1) << "signal " << r.signal << "\n"
+                                                << r.err;
       EXPECT_NE(r.err.find("cannot write rods.log.partial"), std::string::npos)
           << r.err;
       EXPECT_EQ(read_file(b.work / "rods.out"), "<missing>");
       EXPECT_NE(read_file(b.work / "rods.log.partial"), "<missing>");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace gridprobe_test
+
+namespace gridprobe_test {
+namespace {
+
+// The judge's own rods.in survives a run as the judge left it: a symlink
+// stays a symlink to the same file, a change the judge makes while the
+// program runs stays, and a directory in its place is the linked form's
+// "Invalid input file.".
+TEST(Runs, TheJudgesCaseFileIsLeftAsTheJudgeHasIt) {
+  FOR_EACH_JUDGE(j) {
+    SCOPED_TRACE(j.name);
+    {
+      SCOPED_TRACE("symlink");
+      bench b(j, nullptr);
+      write_file(b.work / "real.in", kWorked);
+      fs::create_symlink("real.in", b.work / "rods.in");
+      b.give_away(b.work);
+      fs::path prog = b.reachable(HOSTILE_RUNS);
+      run_result r = run(b, {}, {prog.string(), "stash"}, "link");
+      EXPECT_TRUE(r.exited && r.exit_code == 0) << r.err;
+      EXPECT_EQ(read_file(b.work / "rods.out"), kHonest);
+      EXPECT_TRUE(fs::is_symlink(b.work / "rods.in"));
+      EXPECT_EQ(fs::read_symlink(b.work / "rods.in"), "real.in");
+      EXPECT_EQ(read_file(b.work / "real.in"), kWorked);
+    }
+    {
+      SCOPED_TRACE("changed during the run");
+      bench b(j);
+      fs::path prog = b.reachable(HOSTILE_RUNS);
+      fs::path streams = b.dir.path() / "s";
+      fs::create_directories(streams);
+      b.give_away(streams);
+      started s = start(
+          b, b.argv({"--wall", "2"}, {prog.string(), "flood", "gp-judge", "1"}),
+          streams);
+      ASSERT_TRUE(wait_for(s.err, "forked"));
+      const char corrected[] = "10 1 1 1 2 3 3 4 3\n";
+      write_file(b.work / "rods.in", corrected);
+      run_result r = finish(s, 20);
+      EXPECT_TRUE(r.exited && r.exit_code == 2) << r.err;
+      EXPECT_EQ(read_file(b.work / "rods.in"), corrected);
+    }
+    {
+      SCOPED_TRACE("a directory");
+      bench b(j, nullptr);
+      fs::create_directory(b.work / "rods.in");
+      b.give_away(b.work);
+      fs::path prog = b.reachable(HOSTILE_RUNS);
+      run_result r = run(b, {}, {prog.string(), "stash"}, "dir");
+      EXPECT_TRUE(r.exited && r.exit_code == 1) << r.err;
+      EXPECT_EQ(read_file(b.work / "rods.out"), "0\nInvalid input file.\n");
+      EXPECT_EQ(r.out, "Invalid input file.\n");
+      EXPECT_TRUE(fs::is_directory(b.work / "rods.in"));
     }
   }
 }
