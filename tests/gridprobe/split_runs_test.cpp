@@ -548,3 +548,43 @@ TEST(Runs, TheJudgesCaseFileIsLeftAsTheJudgeHasIt) {
 
 }  // namespace
 }  // namespace gridprobe_test
+
+namespace gridprobe_test {
+namespace {
+
+// A publication that fails (the case directory's disk full) loses nothing:
+// the transcript stays in rods.log.partial, no verdict is left standing, and
+// the failure is said. A 16 KiB tmpfs, mounted in a mount namespace of the
+// test's own, holds rods.in, the partial transcript and nothing more.
+TEST(Runs, FailedPublicationKeepsTheTranscript) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  scratch_dir dir;
+  fs::path disk = dir.path() / "disk";
+  fs::create_directory(disk);
+  write_file(dir.path() / "rods.in", kWorked);
+  fs::path prog = dir.path() / "prog";
+  fs::copy_file(HOSTILE_RUNS, prog);
+  const std::string d = disk.string();
+  const std::string script =
+      "mount -t tmpfs -o size=16k tmpfs '" + d + "' || exit 125; cp '" +
+      (dir.path() / "rods.in").string() + "' '" + d +
+      "/rods.in' && dd if=/dev/zero of='" + d +
+      "/pad' bs=1k count=6 2>/dev/null && cd '" + d + "' && '" +
+      GRIDPROBE_MANAGER + "' run -- '" + prog.string() +
+      "' stash; s=$?; cp rods.log.partial '" + dir.path().string() +
+      "/kept' 2>/dev/null; ls > '" + dir.path().string() + "/listing'; exit $s";
+  run_result r = run_program({"unshare", "-m", "sh", "-c", script}, dir.path());
+  if (r.exited && r.exit_code == 125) GTEST_SKIP() << "cannot mount: " << r.err;
+  EXPECT_TRUE(r.exited && r.exit_code == 1) << r.err;
+  EXPECT_NE(r.err.find("rods.log.partial"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+  std::string kept = read_file(dir.path() / "kept");
+  EXPECT_EQ(kept.rfind("1 : rect (1,1,1,1) = 0\n", 0), 0u)
+      << kept.substr(0, 100);
+  EXPECT_NE(kept.find("report"), std::string::npos);
+  EXPECT_EQ(read_file(dir.path() / "listing"),
+            "pad\nrods.in\nrods.log.partial\n");
+}
+
+}  // namespace
+}  // namespace gridprobe_test
