@@ -630,6 +630,7 @@ static const char* limit_reached(const struct run* r, char* buf, size_t size) {
   /* Past the limit an allocation fails, and a program then crashes or
      stops on its runtime's error: near the limit, that was why. */
   if ((sig != 0 || (r->ended_alone && end_status(r) != 0)) &&
+      l->mem_mib > 0 &&
       r->usage.peak_kib >= (long)(l->mem_mib * 1024 * 3 / 4)) {
     snprintf(buf, size, "the program reached the memory limit (--mem %lu MiB)",
              l->mem_mib);

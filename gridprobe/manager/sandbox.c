@@ -183,7 +183,8 @@ void sandbox_rlimits(const struct sandbox_limits* limits,
   out[0].soft = limits->cpu_seconds;
   out[0].hard = limits->cpu_seconds + 1;
   out[1].resource = RLIMIT_AS;
-  out[1].soft = out[1].hard = limits->mem_mib * mib;
+  out[1].soft = out[1].hard =
+      limits->mem_mib > 0 ? limits->mem_mib * mib : RLIM_INFINITY;
   out[2].resource = RLIMIT_NPROC;
   out[2].soft = out[2].hard = limits->procs + extra_procs;
   out[3].resource = RLIMIT_FSIZE;

@@ -58,13 +58,17 @@ char* sandbox_find_bwrap(void);
 /* What a run may use; each limit ends the run without a verdict. */
 struct sandbox_limits {
   unsigned long cpu_seconds; /* CPU time of each process */
-  unsigned long mem_mib;     /* address space of each process */
+  unsigned long mem_mib;     /* address space of each process; 0: none */
   unsigned long procs;       /* processes of the program at once */
   unsigned long fsize_mib;   /* size of any file it writes */
 };
 
 #define SANDBOX_DEFAULT_CPU 10
+/* A sanitizer build's own test programs carry a runtime that reserves
+   terabytes of address space: that build sets no default limit on it. */
+#ifndef SANDBOX_DEFAULT_MEM
 #define SANDBOX_DEFAULT_MEM 512
+#endif
 #define SANDBOX_DEFAULT_PROCS 64
 #define SANDBOX_DEFAULT_FSIZE 64
 
