@@ -13,9 +13,9 @@
    the program and its copy are in program.c. */
 #define _GNU_SOURCE
 #include <dirent.h>
-#include <grp.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdio.h>
@@ -55,11 +55,11 @@ static int fail(const char* what, const char* detail) {
 }
 
 struct options {
-  double wall;      /* --wall: seconds the program may run */
-  const char* user; /* --user: who the program runs as, or NULL */
+  double wall;       /* --wall: seconds the program may run */
+  const char* user;  /* --user: who the program runs as, or NULL */
   const char* chdir; /* --chdir: its working directory, or NULL: a new one */
-  char** program;   /* the program and its arguments */
-  int no_sandbox;   /* --no-sandbox: the program starts as it is */
+  char** program;    /* the program and its arguments */
+  int no_sandbox;    /* --no-sandbox: the program starts as it is */
   struct sandbox_limits limits;
   unsigned long log_limit_mib; /* --log-limit: the transcript's bound */
 };
@@ -69,9 +69,9 @@ struct run {
   struct gp_session s;
   struct file_copy rods_in; /* put back after the run, whatever it did */
   struct file_copy old_log; /* put back when the run leaves no rods.log */
-  int partial_fd; /* PARTIAL_LOG: the transcript so far, or -1 */
-  int sig_fd;     /* signalfd: SIGCHLD and the signals that stop us */
-  int to_prog, from_prog; /* the manager's ends of the wire, or -1 */
+  int partial_fd;           /* PARTIAL_LOG: the transcript so far, or -1 */
+  int sig_fd;               /* signalfd: SIGCHLD and the signals that stop us */
+  int to_prog, from_prog;   /* the manager's ends of the wire, or -1 */
   pid_t child;       /* the program's first process, its group's leader */
   int child_status;  /* its wait status, once child_done */
   int child_done;    /* the first process has been reaped */
@@ -85,19 +85,19 @@ struct run {
   char wire[4096]; /* requests read but not yet fed: the backlog was full */
   size_t wire_len, wire_used;
   struct gp_line pending; /* a request line still without its line feed */
-  size_t log_written; /* transcript bytes already in the partial file */
-  int killed_at_wall; /* the wall time ran out while serving */
-  int ended_alone;    /* the first process ended before being killed */
-  int wire_ended;     /* the program closed its end of the wire */
-  int sandboxed;      /* child is bwrap, the program inside its sandbox */
+  size_t log_written;     /* transcript bytes already in the partial file */
+  int killed_at_wall;     /* the wall time ran out while serving */
+  int ended_alone;        /* the first process ended before being killed */
+  int wire_ended;         /* the program closed its end of the wire */
+  int sandboxed;          /* child is bwrap, the program inside its sandbox */
   struct sandbox_run sb;
   struct run_usage usage; /* of everything reaped */
-  int log_over;       /* the transcript passed --log-limit */
-  int write_errno;    /* the partial transcript could not be written */
-  int heard;          /* the program sent something: it has started */
-  int old_log_gone;   /* an earlier rods.log was removed at the first call */
-  char* copy_dir;     /* --no-sandbox --user: the program's copy is here */
-  int bad_case; /* rods.in is unusable: files as the linked form, exit 1 */
+  int log_over;           /* the transcript passed --log-limit */
+  int write_errno;        /* the partial transcript could not be written */
+  int heard;              /* the program sent something: it has started */
+  int old_log_gone; /* an earlier rods.log was removed at the first call */
+  char* copy_dir;   /* --no-sandbox --user: the program's copy is here */
+  int bad_case;     /* rods.in is unusable: files as the linked form, exit 1 */
 };
 
 /* ****************************** Options ****************************** */
@@ -121,7 +121,8 @@ static int whole(const char* text, unsigned long max, const char* value,
   char* end;
   char range[48];
   errno = 0;
-  if (text[0] < '0' || text[0] > '9') return usage_error(e, "not ", value, text);
+  if (text[0] < '0' || text[0] > '9')
+    return usage_error(e, "not ", value, text);
   *v = strtoul(text, &end, 10);
   if (*end != '\0') return usage_error(e, "not ", value, text);
   if (errno != 0 || *v < 1 || *v > max) {
@@ -195,12 +196,11 @@ static int parse_options(int argc, char** argv, struct options* o,
     } else if (strcmp(a, "--chdir") == 0) {
       o->chdir = v;
     } else {
-      unsigned long* number =
-          strcmp(a, "--cpu") == 0     ? &o->limits.cpu_seconds
-          : strcmp(a, "--mem") == 0   ? &o->limits.mem_mib
-          : strcmp(a, "--procs") == 0 ? &o->limits.procs
-          : strcmp(a, "--fsize") == 0 ? &o->limits.fsize_mib
-                                      : &o->log_limit_mib;
+      unsigned long* number = strcmp(a, "--cpu") == 0   ? &o->limits.cpu_seconds
+                              : strcmp(a, "--mem") == 0 ? &o->limits.mem_mib
+                              : strcmp(a, "--procs") == 0 ? &o->limits.procs
+                              : strcmp(a, "--fsize") == 0 ? &o->limits.fsize_mib
+                                                          : &o->log_limit_mib;
       if (!whole(v, with_value[k].max, with_value[k].value, number, e))
         return 0;
     }
@@ -258,6 +258,26 @@ static void reap(struct run* r) {
 
 /* Starts bwrap on the wire and lets its sandbox start the program once the
    limits hold; 0, or 1 once the failure is said. */
+/* 1 when every directory above path lets anybody pass: bwrap, running as
+   the --user, must reach the program by its path. */
+static int reachable_by_all(const char* path) {
+  char dir[PATH_MAX];
+  size_t n = strlen(path);
+  if (n == 0 || n >= sizeof dir) return 0;
+  memcpy(dir, path, n + 1);
+  for (;;) {
+    char* slash = strrchr(dir, '/');
+    struct stat st;
+    if (slash == NULL) return 1;
+    if (slash == dir)
+      slash[1] = '\0';
+    else
+      *slash = '\0';
+    if (stat(dir, &st) != 0 || !(st.st_mode & S_IXOTH)) return 0;
+    if (slash == dir) return 1;
+  }
+}
+
 static int launch_sandboxed(struct run* r, int to_child[2], int from_child[2],
                             int status[2], char** env) {
   struct sandbox_entry system[SANDBOX_SYSTEM_MAX];
@@ -303,13 +323,13 @@ static int launch_sandboxed(struct run* r, int to_child[2], int from_child[2],
   spec.system = system;
   spec.n_system = sandbox_find_system(system, SANDBOX_SYSTEM_MAX);
   spec.program_name = base;
-  /* Bound as it is when the user may run it; else a copy it may. */
-  spec.copy_program =
-      !((st.st_mode & S_IXOTH) ||
-        (st.st_uid == (r->as_user ? r->uid : geteuid()) &&
-         (st.st_mode & S_IXUSR)) ||
-        (st.st_gid == (r->as_user ? r->gid : getegid()) &&
-         (st.st_mode & S_IXGRP)));
+  /* Bound as it is when the user may run it and reach it; else a copy. */
+  spec.copy_program = (r->as_user && !reachable_by_all(path)) ||
+                      !((st.st_mode & S_IXOTH) ||
+                        (st.st_uid == (r->as_user ? r->uid : geteuid()) &&
+                         (st.st_mode & S_IXUSR)) ||
+                        (st.st_gid == (r->as_user ? r->gid : getegid()) &&
+                         (st.st_mode & S_IXGRP)));
   spec.args = r->opt.program + 1;
   spec.chdir_path = r->opt.chdir != NULL ? r->work_dir : NULL;
   spec.tmpfs_bytes = (unsigned long long)r->opt.limits.fsize_mib << 20;
@@ -365,8 +385,8 @@ static int launch_sandboxed(struct run* r, int to_child[2], int from_child[2],
     end_all(r);
     return fail("cannot start the sandbox", strerror(err));
   }
-  if (sandbox_release(&r->sb, &r->opt.limits, 30, r->as_user, r->uid,
-                      r->gid) != 0) {
+  if (sandbox_release(&r->sb, &r->opt.limits, 30, r->as_user, r->uid, r->gid) !=
+      0) {
     err = errno;
     end_all(r);
     return fail("cannot start the sandbox",
@@ -397,9 +417,9 @@ static int launch(struct run* r) {
     return err;
   }
   if (r->as_user)
-    path = r->copy_dir != NULL ? copy_program(r->opt.program[0], r->copy_dir,
-                                              r->uid, r->gid)
-                               : NULL;
+    path = r->copy_dir != NULL
+               ? copy_program(r->opt.program[0], r->copy_dir, r->uid, r->gid)
+               : NULL;
   else
     path = resolve_program(r->opt.program[0]);
   if (path == NULL) {
@@ -611,8 +631,10 @@ static const char* limit_reached(const struct run* r, char* buf, size_t size) {
   const struct sandbox_limits* l = &r->opt.limits;
   int sig = end_signal(r);
   if (r->log_over) {
-    snprintf(buf, size, "the transcript passed the log limit (--log-limit %lu "
-             "MiB)", r->opt.log_limit_mib);
+    snprintf(buf, size,
+             "the transcript passed the log limit (--log-limit %lu "
+             "MiB)",
+             r->opt.log_limit_mib);
     return buf;
   }
   if (sig == SIGXCPU ||
@@ -629,8 +651,7 @@ static const char* limit_reached(const struct run* r, char* buf, size_t size) {
   }
   /* Past the limit an allocation fails, and a program then crashes or
      stops on its runtime's error: near the limit, that was why. */
-  if ((sig != 0 || (r->ended_alone && end_status(r) != 0)) &&
-      l->mem_mib > 0 &&
+  if ((sig != 0 || (r->ended_alone && end_status(r) != 0)) && l->mem_mib > 0 &&
       r->usage.peak_kib >= (long)(l->mem_mib * 1024 * 3 / 4)) {
     snprintf(buf, size, "the program reached the memory limit (--mem %lu MiB)",
              l->mem_mib);
@@ -940,8 +961,7 @@ static int publish_outcome(struct run* r) {
   if (gp_session_log_touched(&r->s) &&
       (r->s.log_failed || !stage("rods.log", log, len, log_tmp))) {
     if (r->s.log_failed) errno = ENOMEM;
-    return fail("cannot write rods.log (the transcript is in " PARTIAL_LOG
-                ")",
+    return fail("cannot write rods.log (the transcript is in " PARTIAL_LOG ")",
                 strerror(errno));
   }
   if (out_len > 0 && !stage("rods.out", out, out_len, out_tmp)) {
@@ -954,8 +974,7 @@ static int publish_outcome(struct run* r) {
     int saved = errno;
     unlink(log_tmp);
     if (out_tmp[0] != '\0') unlink(out_tmp);
-    return fail("cannot write rods.log (the transcript is in " PARTIAL_LOG
-                ")",
+    return fail("cannot write rods.log (the transcript is in " PARTIAL_LOG ")",
                 strerror(saved));
   }
   if (log_tmp[0] == '\0') restore("rods.log", &r->old_log);
