@@ -564,32 +564,51 @@ void text::insertblank(int32_t n) {
 void text::split_in_place(block& B, chunk* c, int32_t L, int32_t o,
                           int32_t n) {
   int32_t moved = L - o;
-  char* heap = moved > kLocal ? allocate(nullptr, moved) : nullptr;
-  B.move_gap(o);  // the characters after o now lie together at the end
-  const char* from = B.data() + o + (B.cap - L);
-  int32_t slot = here.slot;
-  std::memmove(&c->b[slot + 2], &c->b[slot + 1],
-               size_t(c->n - slot - 1) * sizeof(block));
-  block& T = c->b[slot + 1];
+  block T;
   T.len = moved;
   T.idx = 0;
   T.gap = moved;
-  if (heap != nullptr) {
+  if (moved > kLocal) {
     T.cap = moved;
-    T.slots.heap = heap;
+    T.slots.heap = allocate(nullptr, moved);
   } else {
     T.cap = kLocal;
   }
-  copy_chars(T.data(), from, moved);
-  ++c->n;
+  B.move_gap(o);  // the characters after o now lie together at the end
+  copy_chars(T.data(), B.data() + o + (B.cap - L), moved);
+  int32_t slot = here.slot;
+  *open_records(c, slot + 1, 1) = T;  // B's record may have moved
   ++nblk;
-  B.len = o + n;  // B's record did not move
-  B.gap = o + n;
+  block& K = c->b[slot];
+  K.len = o + n;
+  K.gap = o + n;
   // The tail's characters were B's: the text grew by the gap alone.
   c->chars += n;
   total += n;
   counts_changed(size_t(here.chunk), 1, n);
-  shrink(B);
+  shrink(K);
+}
+
+// Opens k records at index s of chunk c, which has room for them, by moving
+// the records before s or those after it, whichever are fewer; returns the
+// first of the new ones.
+block* text::open_records(chunk* c, int32_t s, int32_t k) {
+  bool front = s < c->n - s;
+  if ((front ? c->room_before() : c->room_after()) < k) {
+    // That side is out of room: all of it goes there in one move, so that
+    // typing at one place pays for this once per chunk's worth of records.
+    block* to = front ? c->store + (kChunk - c->n) : c->store;
+    std::memmove(to, c->b, size_t(c->n) * sizeof(block));
+    c->b = to;
+  }
+  if (front) {
+    std::memmove(c->b - k, c->b, size_t(s) * sizeof(block));
+    c->b -= k;
+  } else {
+    std::memmove(c->b + s + k, c->b + s, size_t(c->n - s) * sizeof(block));
+  }
+  c->n += k;
+  return c->b + s;
 }
 
 text::place text::insert_after(place p, const block* fresh, int32_t k) {
@@ -599,10 +618,8 @@ text::place text::insert_after(place p, const block* fresh, int32_t k) {
   total += added;
   chunk* c = chunks[size_t(p.chunk)];
   if (c->n + k <= kChunk) {
-    std::memmove(&c->b[p.slot + 1 + k], &c->b[p.slot + 1],
-                 size_t(c->n - p.slot - 1) * sizeof(block));
-    std::memcpy(&c->b[p.slot + 1], fresh, size_t(k) * sizeof(block));
-    c->n += k;
+    std::memcpy(open_records(c, p.slot + 1, k), fresh,
+                size_t(k) * sizeof(block));
     c->chars += added;
     counts_changed(size_t(p.chunk), k, added);
     return p;
@@ -623,6 +640,7 @@ text::place text::insert_after(place p, const block* fresh, int32_t k) {
     size_t take = base + (part < extra ? 1 : 0);
     chunk* d = part == 0 ? c : new chunk;
     d->n = int32_t(take);
+    d->b = d->store + (size_t(kChunk) - take) / 2;  // room on both sides
     d->chars = 0;
     for (size_t s = 0; s < take; ++s) {
       d->b[s] = scratch[from + s];
@@ -756,7 +774,13 @@ void text::remove_range(place first, place last, bool to_end) {
       total -= c->b[s].len;
       --nblk;
     }
-    std::memmove(&c->b[from], &c->b[to], size_t(c->n - to) * sizeof(block));
+    // The fewer records move: those before the range or those after it.
+    if (from < c->n - to) {
+      std::memmove(c->b + (to - from), c->b, size_t(from) * sizeof(block));
+      c->b += to - from;
+    } else {
+      std::memmove(c->b + from, c->b + to, size_t(c->n - to) * sizeof(block));
+    }
     c->n -= to - from;
   }
   size_t gone_to = std::min(z, chunks.size());
@@ -783,7 +807,11 @@ void text::merge_at(size_t i) {
   // Only well below a full chunk: a merge that the next insert would split
   // again makes every edit at a chunk boundary pay for both.
   if (c->n + next->n > kChunk * 3 / 4) return;
-  std::memcpy(&c->b[c->n], next->b, size_t(next->n) * sizeof(block));
+  if (c->room_after() < next->n) {
+    std::memmove(c->store, c->b, size_t(c->n) * sizeof(block));
+    c->b = c->store;
+  }
+  std::memcpy(c->b + c->n, next->b, size_t(next->n) * sizeof(block));
   c->n += next->n;
   c->chars += next->chars;
   delete next;
@@ -812,6 +840,7 @@ void text::repack(int32_t pending) {
       }
       c->n = 0;
       c->chars = 0;
+      c->b = c->store;
       chunks.push_back(c);
     }
     chunk* c = chunks.back();

@@ -112,10 +112,22 @@ class text {
   int32_t off = 0;    // the cursor's offset in that block
   int32_t total = 0;  // characters in the text
 
+  // A chunk's records lie together anywhere in its slots, so that a record
+  // added next to the cursor moves the fewer records, those before it or
+  // those after it: typing at one place moves almost none.
   struct chunk {
     int32_t n;      // block records in use
     int32_t chars;  // characters in those blocks
-    block b[TEXT_CHUNK_BLOCKS];
+    block* b = store;  // the first record in use; b + n <= store + capacity
+    block store[TEXT_CHUNK_BLOCKS];
+
+    chunk() = default;
+    chunk(const chunk&) = delete;  // b points into the chunk itself
+    chunk& operator=(const chunk&) = delete;
+    int32_t room_before() const { return int32_t(b - store); }
+    int32_t room_after() const {
+      return TEXT_CHUNK_BLOCKS - room_before() - n;
+    }
   };
   struct place {
     int32_t chunk;
@@ -143,6 +155,7 @@ class text {
   void reserve(block& b, int32_t need);
   place insert_after(place p, const block* fresh, int32_t k);
   void split_in_place(block& B, chunk* c, int32_t L, int32_t o, int32_t n);
+  static block* open_records(chunk* c, int32_t s, int32_t k);
   void remove_range(place first, place last, bool to_end);
   void merge_at(size_t i);
   void repack(int32_t pending);
