@@ -624,23 +624,42 @@ text::place text::insert_after(place p, const block* fresh, int32_t k) {
     counts_changed(size_t(p.chunk), k, added);
     return p;
   }
-  // Split into as few chunks as hold everything, evenly filled, so that
-  // inserts at one place keep finding room.
   scratch.assign(c->b, c->b + p.slot + 1);
   scratch.insert(scratch.end(), fresh, fresh + k);
   scratch.insert(scratch.end(), c->b + p.slot + 1, c->b + c->n);
   size_t count = scratch.size();
-  size_t parts = (count + size_t(kChunk) - 1) / size_t(kChunk);
+  // Typing goes on next to the new records: cut beside them so that they
+  // lie in the smaller part, at its edge, with a chunk's worth of room on
+  // that side, not half of one. When that cannot be done (the part would be
+  // too full), as few chunks as hold everything, evenly filled.
+  size_t edit = size_t(p.slot) + 1;
+  size_t cut = edit + size_t(k) <= count / 2 ? edit + size_t(k) : edit;
+  enum { even, edit_last, edit_first } shape =
+      cut > size_t(kChunk) || count - cut > size_t(kChunk) || cut == 0 ||
+              cut == count
+          ? even
+          : cut == edit ? edit_first : edit_last;
+  size_t parts =
+      shape != even ? 2 : (count + size_t(kChunk) - 1) / size_t(kChunk);
   size_t base = count / parts;
   size_t extra = count % parts;
   std::vector<chunk*> added_chunks;
   place moved = p;
   size_t from = 0;
   for (size_t part = 0; part < parts; ++part) {
-    size_t take = base + (part < extra ? 1 : 0);
+    size_t take = shape != even ? (part == 0 ? cut : count - cut)
+                                : base + (part < extra ? 1 : 0);
     chunk* d = part == 0 ? c : new chunk;
     d->n = int32_t(take);
-    d->b = d->store + (size_t(kChunk) - take) / 2;  // room on both sides
+    // The room goes where the next records will come: beside the new ones,
+    // or on both sides.
+    size_t room = size_t(kChunk) - take;
+    if (shape == edit_last && part == 0)
+      d->b = d->store;
+    else if (shape == edit_first && part == 1)
+      d->b = d->store + room;
+    else
+      d->b = d->store + room / 2;
     d->chars = 0;
     for (size_t s = 0; s < take; ++s) {
       d->b[s] = scratch[from + s];
