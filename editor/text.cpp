@@ -168,8 +168,17 @@ void shrink(block& b) {
 }
 
 // The editor has one thread: FO's lock is pure cost on Gets of short runs.
+// A run that fits goes straight into FO's buffer, as putc_unlocked does for
+// one byte: most Gets are a few characters, and fwrite's own steps cost more
+// than the copy. The stream keeps its state: where it lacks room (or is line
+// buffered, whose write end glibc keeps at the start), fwrite goes on.
 void put_run(const char* bytes, int32_t n) {
 #if defined(__GLIBC__)
+  if (FO->_IO_write_end - FO->_IO_write_ptr >= n) {
+    std::memcpy(FO->_IO_write_ptr, bytes, size_t(n));
+    FO->_IO_write_ptr += n;
+    return;
+  }
   fwrite_unlocked(bytes, 1, size_t(n), FO);
 #else
   std::fwrite(bytes, 1, size_t(n), FO);
