@@ -669,11 +669,12 @@ text::place text::insert_after(place p, const block* fresh, int32_t k) {
       d->b = d->store + room;
     else
       d->b = d->store + room / 2;
-    d->chars = 0;
-    for (size_t s = 0; s < take; ++s) {
-      d->b[s] = scratch[from + s];
-      d->chars += d->b[s].len;
-    }
+    // Counted from scratch, in a local: a store to a record may alias the
+    // chunk's count, which would go through memory once a record.
+    std::memcpy(d->b, scratch.data() + from, take * sizeof(block));
+    int32_t chars = 0;
+    for (size_t s = 0; s < take; ++s) chars += scratch[from + s].len;
+    d->chars = chars;
     size_t slot = size_t(p.slot);
     if (slot >= from && slot < from + take)
       moved = place{p.chunk + int32_t(part), int32_t(slot - from)};
