@@ -720,6 +720,17 @@ void text::Insert(int32_t n) {
       chars_changed(here, 1);
       return;
     }
+    // Typing inside a full block: insertblank's split beside the cursor and
+    // overwrite's one step, done at once.
+    int32_t L = B.len;
+    if (L == block_chars && off < L && off + 1 <= B.cap && nblk < limit) {
+      chunk* c = chunks[size_t(here.chunk)];
+      if (c->n < kChunk) {
+        split_in_place(B, c, L, off, 1);
+        read_text(at(here).data() + off, 1);  // B's record may have moved
+        return;
+      }
+    }
   }
   // Positions are 32-bit: characters past the limit are read and dropped.
   int32_t fit = std::min(n, max_chars - total);
