@@ -598,6 +598,48 @@ void text::split_in_place(block& B, chunk* c, int32_t L, int32_t o,
   shrink(K);
 }
 
+namespace {
+
+// Moves count records, which may overlap. The one to four that typing moves
+// are loaded, then stored, inline: the library call would cost more than
+// the move (and the compiler does not inline a memmove).
+inline void move_records(block* to, const block* from, int32_t count) {
+  switch (count) {
+    case 0:
+      return;
+    case 1: {
+      block a = from[0];
+      to[0] = a;
+      return;
+    }
+    case 2: {
+      block a = from[0], b = from[1];
+      to[0] = a;
+      to[1] = b;
+      return;
+    }
+    case 3: {
+      block a = from[0], b = from[1], c = from[2];
+      to[0] = a;
+      to[1] = b;
+      to[2] = c;
+      return;
+    }
+    case 4: {
+      block a = from[0], b = from[1], c = from[2], d = from[3];
+      to[0] = a;
+      to[1] = b;
+      to[2] = c;
+      to[3] = d;
+      return;
+    }
+    default:
+      std::memmove(to, from, size_t(count) * sizeof(block));
+  }
+}
+
+}  // namespace
+
 // Opens k records at index s of chunk c, which has room for them, by moving
 // the records before s or those after it, whichever are fewer; returns the
 // first of the new ones.
@@ -611,10 +653,10 @@ block* text::open_records(chunk* c, int32_t s, int32_t k) {
     c->b = to;
   }
   if (front) {
-    std::memmove(c->b - k, c->b, size_t(s) * sizeof(block));
+    move_records(c->b - k, c->b, s);
     c->b -= k;
   } else {
-    std::memmove(c->b + s + k, c->b + s, size_t(c->n - s) * sizeof(block));
+    move_records(c->b + s + k, c->b + s, c->n - s);
   }
   c->n += k;
   return c->b + s;
