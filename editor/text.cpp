@@ -443,10 +443,22 @@ void text::Move(int32_t p) {
   const chunk* c = chunks[j];
   int32_t s = start_of(j);
   int32_t slot = 0;
-  // The highest block whose start is at most p.
-  while (slot + 1 < c->n && s + c->b[slot].len <= p) {
-    s += c->b[slot].len;
-    ++slot;
+  // The highest block whose start is at most p, walked to from the end of
+  // the chunk nearer to p by characters: from its last block when p is its
+  // last character or past it, so that empty blocks before that character
+  // are not walked one by one.
+  if (2 * (p - s) >= c->chars - 1) {
+    slot = c->n - 1;
+    s += c->chars - c->b[slot].len;
+    while (slot > 0 && s > p) {
+      --slot;
+      s -= c->b[slot].len;
+    }
+  } else {
+    while (slot + 1 < c->n && s + c->b[slot].len <= p) {
+      s += c->b[slot].len;
+      ++slot;
+    }
   }
   here = place{int32_t(j), slot};
   cur = first_of(j) + slot;

@@ -184,6 +184,16 @@ struct move_case {
   cursor_form want;
 };
 
+// first, then `empties` empty blocks, then last: longer than a chunk of
+// the block table when empties is large.
+std::vector<std::string> around_empties(const std::string& first, int empties,
+                                        const std::string& last) {
+  std::vector<std::string> blocks{first};
+  blocks.insert(blocks.end(), size_t(empties), std::string());
+  blocks.push_back(last);
+  return blocks;
+}
+
 // clang-format off
 const move_case kMoves[] = {
     {"inside the first of two full blocks",
@@ -195,6 +205,16 @@ const move_case kMoves[] = {
     {"the last of a run of blocks sharing a start",
      {pattern(3), "", "", pattern(2)}, 3, {3, 0}},
     {"the end, when the last block is empty", {pattern(3), ""}, 3, {1, 0}},
+    {"the character after a run of empty blocks, in one chunk",
+     around_empties(pattern(5), 20, pattern(1)), 5, {21, 0}},
+    {"the character after a run of empty blocks longer than a chunk",
+     around_empties(pattern(5), 40, pattern(1)), 5, {41, 0}},
+    {"the first block's last character, before a run of empty blocks",
+     around_empties(pattern(2), 20, pattern(1)), 1, {0, 1}},
+    {"a block in the later half of a chunk of short blocks",
+     {"ab", "cd", "ef", "gh", "ij"}, 5, {2, 1}},
+    {"a block in the earlier half of a chunk of short blocks",
+     {"ab", "cd", "ef", "gh", "ij"}, 2, {1, 0}},
     {"below 0 goes to position 0", {"", pattern(5)}, -7, {1, 0}},
     {"past the end goes to the end", {pattern(5), pattern(2)}, 99, {1, 2}},
     {"the most negative position", {pattern(5)}, INT32_MIN, {0, 0}},
